@@ -1,0 +1,75 @@
+// Label lines: "/", two blanks, the column number (I3), two blanks, the
+// frequency text, "Hz, ", the orientation letter, the component words and
+// ";" or, on the very last line, ".".
+#include "driver/column_header.h"
+
+#include <new>
+#include <string>
+
+#include "driver/output_records.h"
+#include "driver/stops.h"
+#include "textio/fixed_format.h"
+
+namespace korvan::driver {
+namespace {
+
+// The G13.6 rendering of the frequency without its surrounding blanks.
+std::string frequency_text(float frequency) {
+  std::string text(15, ' ');
+  textio::render_g(std::span<char>(text).subspan(2), 6, frequency);
+  textio::left_adjust(text);
+  return std::string(textio::trim_right(text));
+}
+
+void write_label(textio::OutputUnit& out, std::int32_t column, const std::string& frequency, char orientation,
+                 const char* component, char terminator) {
+  std::string line = "/  ";
+  std::string number(3, ' ');
+  textio::render_i(number, column);
+  line += number;
+  line += "  ";
+  line += frequency;
+  line += "Hz, ";
+  line += orientation;
+  line += component;
+  line += terminator;
+  if (out.write_record(line, record_tag(OutputRecord::header)) != textio::IoStatus::ok) {
+    estop(write_failure_message(out.failed_record()));
+  }
+}
+
+}  // namespace
+
+std::vector<Field> write_column_header(const reader::SoundingArrays& a, textio::OutputUnit& out) {
+  std::int32_t column = 3;
+  const std::int32_t nfreq = a.nfreqs(1);
+  for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) {
+    const std::string frequency = frequency_text(a.freq(ifreq, 1));
+    const std::int32_t ntx = a.nt(ifreq, 1);
+    for (std::int32_t it = 1; it <= ntx; ++it) {
+      const char orientation = a.ot(it, ifreq, 1);
+      const char terminator = it == ntx && ifreq == nfreq ? '.' : ';';
+      switch (a.octype(1, it, ifreq, 1)) {
+        case 'i':
+          write_label(out, ++column, frequency, orientation, " orientation, inphase", terminator);
+          break;
+        case 'q':
+          write_label(out, ++column, frequency, orientation, " orientation, quadrature", terminator);
+          break;
+        case 'b':
+          write_label(out, ++column, frequency, orientation, " orientation, inphase", ';');
+          write_label(out, ++column, frequency, orientation, " orientation, quadrature", terminator);
+          break;
+        default:
+          estop("inconsistent inphase/quadrature information");
+      }
+    }
+  }
+  try {
+    return std::vector<Field>(static_cast<std::size_t>(column - 2));
+  } catch (const std::bad_alloc&) {
+    estop("error allocating space for output fields");
+  }
+}
+
+}  // namespace korvan::driver

@@ -1,0 +1,16 @@
+// The rows of vask.out: one per sounding, x and y (F15.5), the height (the
+// negated transmitter vertical coordinate, G12.5) and the data (G12.5).
+#pragma once
+
+#include <vector>
+
+#include "driver/column_header.h"
+#include "reader/sounding_arrays.h"
+#include "textio/output_unit.h"
+
+namespace korvan::driver {
+
+void write_rows(const reader::SoundingArrays& arrays, std::int32_t nsound, std::vector<Field>& fields_a,
+                textio::OutputUnit& out);
+
+}  // namespace korvan::driver

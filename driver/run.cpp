@@ -1,0 +1,78 @@
+// The run sequence. It owns every piece of data of the run.
+#include "driver/run.h"
+
+#include <array>
+#include <string>
+
+#include "driver/column_header.h"
+#include "driver/output_records.h"
+#include "driver/row_writer.h"
+#include "driver/stops.h"
+#include "driver/suitability.h"
+#include "reader/getdims.h"
+#include "reader/getprd.h"
+#include "reader/sounding_arrays.h"
+#include "textio/fixed_format.h"
+#include "textio/free_format_reader.h"
+#include "textio/output_unit.h"
+
+namespace korvan::driver {
+namespace {
+
+using textio::IoStatus;
+
+// The name as typed at the prompt: one free-format text value, moved to the
+// left and trimmed. A value longer than the field would be cut to a name
+// the user did not type, so it stops the run instead.
+std::string read_name(textio::InputUnit& standard_input) {
+  std::array<char, kNameLength> field;
+  field.fill(' ');
+  std::size_t typed_length = 0;
+  textio::FreeFormatReader reader(standard_input);
+  const textio::Item items[] = {textio::Item::of(field, &typed_length)};
+  if (reader.read(items) != IoStatus::ok) estop("error reading file name");
+  if (typed_length > kNameLength) estop("file name longer than 99 characters");
+  textio::left_adjust(field);
+  return std::string(textio::trim_right(std::string_view(field.data(), field.size())));
+}
+
+void write_header_line(textio::OutputUnit& out, std::string_view text, OutputRecord kind) {
+  if (out.write_record(text, record_tag(kind)) != IoStatus::ok) estop(write_failure_message(out.failed_record()));
+}
+
+}  // namespace
+
+void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
+                    std::optional<std::string_view> name_argument) {
+  console.write_record(" Converting from KORVAN predicted data format.");
+  std::string name;
+  if (name_argument) {
+    if (name_argument->size() > kNameLength) estop("file name longer than 99 characters");
+    name = std::string(textio::trim_right(*name_argument));
+  } else {
+    console.write_open_record("  Enter the name of the data file ... ");
+    name = read_name(standard_input);
+  }
+
+  const reader::Dimensions dims = reader::getdims_mod::getdims(name, console);
+  std::optional<reader::SoundingArrays> arrays = reader::allocate_sounding_arrays(dims);
+  if (!arrays) estop("error allocating space for arrays");
+  reader::getprd_mod::getprd(name, dims, *arrays);
+  check_suitability(*arrays, dims.nsound);
+
+  console.write_record("  Writing converted data to file \"vask.out\".");
+  textio::OutputUnit out;
+  if (out.open_replacing("vask.out") != IoStatus::ok) estop("error opening file \"vask.out\" for output");
+  write_header_line(out, "/ Converted from KORVAN file \"" + name + "\".", OutputRecord::first_header_line);
+  write_header_line(out, "/ Column index:", OutputRecord::second_header_line);
+  write_header_line(out, "/    1  x-coordinate;", OutputRecord::header);
+  write_header_line(out, "/    2  y-coordinate;", OutputRecord::header);
+  write_header_line(out, "/    3  height (m);", OutputRecord::header);
+  std::vector<Field> fields_a = write_column_header(*arrays, out);
+  write_rows(*arrays, dims.nsound, fields_a, out);
+  // "Done." only once every byte is in the file.
+  if (out.flush() != IoStatus::ok) estop(write_failure_message(out.failed_record()));
+  console.write_record(" Done.");
+}
+
+}  // namespace korvan::driver

@@ -1,0 +1,148 @@
+// The data load.
+#include "reader/getprd.h"
+
+#include <cstdint>
+#include <string>
+
+#include "reader/messages.h"
+#include "textio/free_format_reader.h"
+#include "textio/input_unit.h"
+
+namespace korvan::reader::getprd_mod {
+namespace {
+
+using textio::IoStatus;
+using textio::Item;
+
+std::string quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
+
+// Folds X, Y, Z to lower case; true when the letter is then an orientation.
+bool fold_orientation(char& letter) {
+  if (letter == 'X' || letter == 'Y' || letter == 'Z') letter = static_cast<char>(letter - 'A' + 'a');
+  return letter == 'x' || letter == 'y' || letter == 'z';
+}
+
+// Folds B, I, Q to lower case; true when the letter is then a component.
+bool fold_component(char& letter) {
+  if (letter == 'B' || letter == 'I' || letter == 'Q') letter = static_cast<char>(letter - 'A' + 'a');
+  return letter == 'b' || letter == 'i' || letter == 'q';
+}
+
+class Load {
+ public:
+  Load(std::string_view name, const Dimensions& dims, SoundingArrays& a)
+      : name_(name), dims_(dims), a_(a), reader_(unit_) {}
+
+  void run();
+
+ private:
+  void sounding(std::int32_t isound);
+  void frequency(std::int32_t ifreq, std::int32_t isound);
+  void transmitter(std::int32_t it, std::int32_t ifreq, std::int32_t isound);
+  void receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::int32_t isound);
+
+  // A count beyond the extents the scan found: the file is not the one that
+  // was scanned, and nothing may be written outside the arrays.
+  [[noreturn]] void changed() const {
+    emsgstop("data file " + quoted(name_) + " changed between the two readings");
+  }
+
+  std::string_view name_;
+  const Dimensions& dims_;
+  SoundingArrays& a_;
+  textio::InputUnit unit_;
+  textio::FreeFormatReader reader_;
+};
+
+void Load::run() {
+  if (!textio::file_exists(name_)) emsgstop("file " + quoted(name_) + " does not exist");
+  if (unit_.open(name_) != IoStatus::ok) emsgstop("error opening " + quoted(name_) + " for the second time");
+  std::int32_t announced = 0;  // read and not used: the scan's count rules
+  const Item header[] = {Item::of(announced)};
+  if (reader_.read(header) != IoStatus::ok) emsgstop("error during the second reading of the number of soundings");
+  for (std::int32_t isound = 1; isound <= dims_.nsound; ++isound) sounding(isound);
+  if (unit_.close() != IoStatus::ok) emsgstop("error closing file " + quoted(name_));
+}
+
+void Load::sounding(std::int32_t isound) {
+  const Item items[] = {Item::of(a_.soundx(isound)), Item::of(a_.soundy(isound)), Item::of(a_.nfreqs(isound))};
+  if (reader_.read(items) != IoStatus::ok) emsgstop("error reading coordinates of sounding " + sounding_text(isound));
+  const std::int32_t nfreq = a_.nfreqs(isound);
+  if (nfreq < 1) emsgstop("no. of frequencies < 1 for sounding " + sounding_text(isound));
+  if (nfreq > dims_.maxfreq) changed();
+  for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) frequency(ifreq, isound);
+}
+
+void Load::frequency(std::int32_t ifreq, std::int32_t isound) {
+  const auto loc = [&] { return load_frequency_location(index_text(ifreq), sounding_text(isound), name_); };
+  float& freq = a_.freq(ifreq, isound);
+  std::int32_t& nt = a_.nt(ifreq, isound);
+  const Item items[] = {Item::of(freq), Item::of(nt)};
+  if (reader_.read(items) != IoStatus::ok) emsgstop("error reading " + loc());
+  if (freq <= 0) emsgstop("frequency <= 0 for " + loc());
+  if (nt < 1) emsgstop("no. of transmitters < 1 for " + loc());
+  if (nt > dims_.maxtx) changed();
+  for (std::int32_t it = 1; it <= nt; ++it) transmitter(it, ifreq, isound);
+}
+
+void Load::transmitter(std::int32_t it, std::int32_t ifreq, std::int32_t isound) {
+  const auto loc = [&] {
+    return load_transmitter_location(index_text(it), index_text(ifreq), sounding_text(isound), name_);
+  };
+  char& ot = a_.ot(it, ifreq, isound);
+  std::int32_t& nr = a_.nr(it, ifreq, isound);
+  const Item items[] = {Item::of(a_.momt(it, ifreq, isound)), Item::of(a_.zt(it, ifreq, isound)),
+                        Item::of(std::span<char>(&ot, 1)), Item::of(nr)};
+  if (reader_.read(items) != IoStatus::ok) emsgstop("error reading Tx height, etc., for " + loc());
+  if (!fold_orientation(ot)) emsgstop("invalid Tx orientation for " + loc());
+  if (nr < 1) emsgstop("no. of receivers < 1 for " + loc());
+  if (nr > dims_.maxrx) changed();
+  for (std::int32_t ir = 1; ir <= nr; ++ir) receiver(ir, it, ifreq, isound);
+}
+
+// A receiver entry stands on one line: both reads of it are confined to that
+// line, so a short line can never pull values from the next one.
+void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::int32_t isound) {
+  const auto loc = [&] {
+    return load_receiver_location(index_text(ir), index_text(it), index_text(ifreq), sounding_text(isound), name_);
+  };
+  char& orient = a_.or_(ir, it, ifreq, isound);
+  char& octype = a_.octype(ir, it, ifreq, isound);
+  const Item info[] = {Item::of(a_.momr(ir, it, ifreq, isound)),  Item::of(a_.trx(ir, it, ifreq, isound)),
+                       Item::of(a_.try_(ir, it, ifreq, isound)),  Item::of(a_.zr(ir, it, ifreq, isound)),
+                       Item::of(std::span<char>(&orient, 1)),     Item::of(a_.ontype(ir, it, ifreq, isound)),
+                       Item::of(std::span<char>(&octype, 1))};
+  textio::LineMark mark;
+  if (reader_.read_line(info, &mark) != IoStatus::ok) emsgstop("error reading reveicer info. for " + loc());
+  if (!fold_orientation(orient)) emsgstop("invalid Rx orient. for " + loc());
+  if (!fold_component(octype)) emsgstop("invalid data combo. for " + loc());
+  if (unit_.step_back() != IoStatus::ok) emsgstop("error backspacing file " + std::string(name_) + " for " + loc());
+
+  // The second read of the line: its first seven values were converted by the
+  // first read already, so it goes on from where that one stopped. The data
+  // go straight into the zeroed array, so a null datum leaves a zero.
+  Datum& datum = a_.prd(ir, it, ifreq, isound);
+  IoStatus status = IoStatus::ok;
+  if (octype == 'b') {
+    const Item data[] = {Item::of(datum.inphase), Item::of(datum.quadrature)};
+    status = reader_.read_line_after(mark, data);
+  } else if (octype == 'i') {
+    const Item data[] = {Item::of(datum.inphase)};
+    status = reader_.read_line_after(mark, data);
+    datum.quadrature = 0;
+  } else {
+    const Item data[] = {Item::of(datum.quadrature)};
+    status = reader_.read_line_after(mark, data);
+    datum.inphase = 0;
+  }
+  if (status != IoStatus::ok) emsgstop("error reading data for " + loc());
+}
+
+}  // namespace
+
+void getprd(std::string_view name, const Dimensions& dims, SoundingArrays& arrays) {
+  Load load(name, dims, arrays);
+  load.run();
+}
+
+}  // namespace korvan::reader::getprd_mod

@@ -1,0 +1,113 @@
+// The seventeen arrays that hold one predicted-data file in memory, indexed
+// from 1 with the first index varying fastest, each carrying its extents.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace korvan::reader {
+
+// A view of one array inside the block that SoundingArrays owns.
+template <typename T, std::size_t Rank>
+class FortranArray {
+ public:
+  FortranArray() = default;
+  FortranArray(T* data, std::array<std::int64_t, Rank> extents) : data_(data), extents_(extents) {}
+
+  std::int64_t extent(std::size_t dim) const { return extents_[dim]; }
+  std::int64_t size() const {
+    std::int64_t n = 1;
+    for (const std::int64_t e : extents_) n *= e;
+    return n;
+  }
+
+  // Indices from 1; the caller keeps each within its extent.
+  template <typename... Index>
+  T& operator()(Index... index) const {
+    static_assert(sizeof...(Index) == Rank);
+    const std::int64_t idx[] = {static_cast<std::int64_t>(index)...};
+    std::int64_t offset = 0;
+    for (std::size_t d = Rank; d-- > 0;) offset = offset * extents_[d] + (idx[d] - 1);
+    return data_[offset];
+  }
+
+  // Whether every index lies within its extent.
+  template <typename... Index>
+  bool contains(Index... index) const {
+    const std::int64_t idx[] = {static_cast<std::int64_t>(index)...};
+    for (std::size_t d = 0; d < Rank; ++d) {
+      if (idx[d] < 1 || idx[d] > extents_[d]) return false;
+    }
+    return true;
+  }
+
+  T* data() const { return data_; }
+
+ private:
+  T* data_ = nullptr;
+  std::array<std::int64_t, Rank> extents_{};
+};
+
+using Real = float;
+using Letter = char;
+// A predicted datum: the complex value's real part (in-phase) and imaginary
+// part (quadrature).
+struct Datum {
+  float inphase;
+  float quadrature;
+};
+
+// The four dimensions found by the scan.
+struct Dimensions {
+  std::int32_t nsound = 0;
+  std::int32_t maxfreq = 0;
+  std::int32_t maxtx = 0;
+  std::int32_t maxrx = 0;
+};
+
+// Arrays bigger than this are refused without asking the system.
+inline constexpr std::uint64_t kMaxArrayBytes = std::uint64_t{1} << 47;
+
+struct SoundingArrays {
+  FortranArray<Real, 1> soundx;
+  FortranArray<Real, 1> soundy;
+  FortranArray<std::int32_t, 1> nfreqs;
+  FortranArray<Real, 2> freq;
+  FortranArray<std::int32_t, 2> nt;
+  FortranArray<Real, 3> momt;
+  FortranArray<Real, 3> zt;
+  FortranArray<Letter, 3> ot;
+  FortranArray<std::int32_t, 3> nr;
+  FortranArray<Real, 4> momr;
+  FortranArray<Real, 4> trx;
+  FortranArray<Real, 4> try_;  // "try" and "or" are reserved words in C++
+  FortranArray<Real, 4> zr;
+  FortranArray<Letter, 4> or_;
+  FortranArray<Datum, 4> prd;
+  FortranArray<std::int32_t, 4> ontype;
+  FortranArray<Letter, 4> octype;
+
+  Dimensions dims;
+
+ private:
+  friend std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions&);
+  struct FreeBlock {
+    void operator()(void* p) const;
+  };
+  std::unique_ptr<void, FreeBlock> block_;
+};
+
+// Total bytes of the seventeen arrays, or nullopt when it cannot be
+// represented: 12*n1 + 8*n2 + 13*n3 + 30*n4 with n1 = nsound,
+// n2 = n1*maxfreq, n3 = n2*maxtx, n4 = n3*maxrx.
+std::optional<std::uint64_t> sounding_array_bytes(const Dimensions& dims);
+
+// All seventeen arrays in one step, zero-filled (letters NUL) without
+// touching every page. nullopt when the size is too large or the system
+// refuses the memory.
+std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions& dims);
+
+}  // namespace korvan::reader

@@ -1,0 +1,243 @@
+// The free-format reader: finds values (tokens, quoted texts, nulls,
+// repeats) in records and hands them to the item conversions.
+#include "textio/free_format_reader.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "textio/value_conversion.h"
+
+namespace korvan::textio {
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool ends_token(char c) { return c == ' ' || c == '\t' || c == ',' || c == '/'; }
+bool is_quote(char c) { return c == '"' || c == '\''; }
+
+// A repeat count: one or more digits. Counts too large to matter saturate,
+// since a repeat is cut off at the end of the item list anyway.
+bool parse_count(std::string_view digits, std::uint64_t& count) {
+  if (digits.empty()) return false;
+  std::uint64_t n = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return false;
+    n = std::min<std::uint64_t>(n * 10 + static_cast<std::uint64_t>(c - '0'),
+                                std::numeric_limits<std::uint32_t>::max());
+  }
+  count = n;
+  return true;
+}
+
+}  // namespace
+
+IoStatus FreeFormatReader::start_read(bool confined) {
+  confined_ = confined;
+  null_comma_ = true;
+  slash_seen_ = false;
+  repeat_left_ = 0;
+  record_position_ = unit_.position();
+  const IoStatus status = unit_.next_record(record_);
+  pos_ = 0;
+  return status;
+}
+
+IoStatus FreeFormatReader::read(std::span<const Item> items) {
+  const IoStatus status = start_read(false);
+  if (status != IoStatus::ok) return status;
+  return fill_items(items);
+}
+
+IoStatus FreeFormatReader::read_line(std::span<const Item> items, LineMark* mark) {
+  IoStatus status = start_read(true);
+  if (status != IoStatus::ok) return status;
+  status = fill_items(items);
+  if (mark != nullptr) save(*mark);
+  return status;
+}
+
+IoStatus FreeFormatReader::read_line_after(const LineMark& mark, std::span<const Item> items) {
+  if (unit_.position() != mark.record_position) return IoStatus::failed;
+  IoStatus status = start_read(true);
+  if (status != IoStatus::ok) return status;
+  pos_ = mark.offset;
+  null_comma_ = mark.null_comma;
+  slash_seen_ = mark.slash_seen;
+  repeat_left_ = mark.repeat_left;
+  repeat_null_ = mark.repeat_null;
+  repeat_quoted_ = mark.repeat_quoted;
+  repeat_value_ = mark.repeat_value;
+  if (slash_seen_) return IoStatus::ok;
+  return fill_items(items);
+}
+
+void FreeFormatReader::save(LineMark& mark) const {
+  mark.record_position = record_position_;
+  mark.offset = pos_;
+  mark.null_comma = null_comma_;
+  mark.slash_seen = slash_seen_;
+  mark.repeat_left = repeat_left_;
+  mark.repeat_null = repeat_null_;
+  mark.repeat_quoted = repeat_quoted_;
+  mark.repeat_value = repeat_value_;
+}
+
+IoStatus FreeFormatReader::fill_items(std::span<const Item> items) {
+  text_cap_ = 0;
+  for (const Item& item : items) {
+    if (item.kind == ItemKind::text) text_cap_ = std::max(text_cap_, item.length);
+  }
+  for (const Item& item : items) {
+    Found found = Found::null;
+    std::string_view value;
+    bool quoted = false;
+    IoStatus status = next_value(item, found, value, quoted);
+    if (status != IoStatus::ok) return status;
+    if (found == Found::slash) {
+      slash_seen_ = true;
+      return IoStatus::ok;
+    }
+    if (found == Found::value) {
+      status = store(item, value, quoted);
+      if (status != IoStatus::ok) return status;
+    }
+  }
+  return IoStatus::ok;
+}
+
+IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::string_view& value,
+                                      bool& quoted) {
+  if (repeat_left_ > 0) {
+    --repeat_left_;
+    found = repeat_null_ ? Found::null : Found::value;
+    value = repeat_value_;
+    quoted = repeat_quoted_;
+    return IoStatus::ok;
+  }
+  const bool numeric = item.kind != ItemKind::text;
+  for (;;) {
+    while (pos_ < record_.size() && is_blank(record_[pos_])) ++pos_;
+    if (pos_ == record_.size()) {
+      if (confined_) return IoStatus::short_record;
+      const IoStatus status = unit_.next_record(record_);
+      if (status != IoStatus::ok) return status;
+      pos_ = 0;
+      continue;
+    }
+    const char c = record_[pos_];
+    if (c == ',') {
+      ++pos_;
+      if (null_comma_) {
+        found = Found::null;
+        return IoStatus::ok;
+      }
+      null_comma_ = true;  // the separator after the previous value
+      continue;
+    }
+    if (c == '/') {
+      ++pos_;
+      found = Found::slash;
+      return IoStatus::ok;
+    }
+    if (is_quote(c)) {
+      if (numeric) return IoStatus::malformed;
+      null_comma_ = false;
+      const IoStatus status = read_quoted(c);
+      if (status != IoStatus::ok) return status;
+      found = Found::value;
+      value = quoted_;
+      quoted = true;
+      return IoStatus::ok;
+    }
+    if (c == '(' && numeric) return IoStatus::malformed;
+    break;
+  }
+
+  const std::size_t start = pos_;
+  while (pos_ < record_.size() && !ends_token(record_[pos_])) ++pos_;
+  const std::string_view token = record_.substr(start, pos_ - start);
+  null_comma_ = false;
+  found = Found::value;
+  value = token;
+  quoted = false;
+
+  const std::size_t star = token.find('*');
+  if (star == std::string_view::npos) return IoStatus::ok;
+  std::uint64_t count = 0;
+  if (!parse_count(token.substr(0, star), count)) {
+    // Only a number can be a repeat; in a text the asterisk is a character.
+    return numeric ? IoStatus::malformed : IoStatus::ok;
+  }
+  if (count == 0) return IoStatus::malformed;
+  const std::string_view rest = token.substr(star + 1);
+  repeat_left_ = count - 1;
+  repeat_quoted_ = false;
+  if (rest.empty()) {
+    repeat_null_ = true;
+    found = Found::null;
+    return IoStatus::ok;
+  }
+  repeat_null_ = false;
+  if (is_quote(rest.front())) {
+    if (numeric) return IoStatus::malformed;
+    pos_ = start + star + 1;
+    const IoStatus status = read_quoted(rest.front());
+    if (status != IoStatus::ok) return status;
+    repeat_quoted_ = true;
+    repeat_value_ = quoted_;
+    value = quoted_;
+    quoted = true;
+    return IoStatus::ok;
+  }
+  repeat_value_ = rest;
+  value = rest;
+  return IoStatus::ok;
+}
+
+// pos_ stands on the opening mark. The value ends at the next single mark of
+// the same kind; a doubled mark stands for one; a line end adds nothing.
+IoStatus FreeFormatReader::read_quoted(char mark) {
+  quoted_.clear();
+  quoted_length_ = 0;
+  ++pos_;
+  auto append = [this](std::string_view part) {
+    quoted_length_ += part.size();
+    if (quoted_.size() < text_cap_) quoted_.append(part.substr(0, text_cap_ - quoted_.size()));
+  };
+  for (;;) {
+    const std::size_t close = record_.find(mark, pos_);
+    if (close == std::string_view::npos) {
+      append(record_.substr(pos_));
+      if (confined_) return IoStatus::short_record;
+      const IoStatus status = unit_.next_record(record_);
+      if (status != IoStatus::ok) return status;
+      pos_ = 0;
+      continue;
+    }
+    append(record_.substr(pos_, close - pos_));
+    if (close + 1 < record_.size() && record_[close + 1] == mark) {
+      append(record_.substr(close, 1));
+      pos_ = close + 2;
+      continue;
+    }
+    pos_ = close + 1;
+    return IoStatus::ok;
+  }
+}
+
+IoStatus FreeFormatReader::store(const Item& item, std::string_view value, bool quoted) {
+  switch (item.kind) {
+    case ItemKind::integer:
+      return convert_integer(value, *static_cast<std::int32_t*>(item.target)) ? IoStatus::ok
+                                                                             : IoStatus::malformed;
+    case ItemKind::real:
+      return convert_real(value, *static_cast<float*>(item.target)) ? IoStatus::ok
+                                                                    : IoStatus::malformed;
+    case ItemKind::text:
+      convert_text(value, std::span<char>(static_cast<char*>(item.target), item.length));
+      if (item.value_length != nullptr) *item.value_length = quoted ? quoted_length_ : value.size();
+      return IoStatus::ok;
+  }
+  return IoStatus::malformed;
+}
+
+}  // namespace korvan::textio

@@ -1,0 +1,140 @@
+// Buffered record input with a one-record step back.
+#include "textio/input_unit.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace korvan::textio {
+namespace {
+
+constexpr std::size_t kInitialCapacity = std::size_t{1} << 20;
+constexpr char kCtrlZ = 26;
+
+}  // namespace
+
+bool file_exists(std::string_view name) {
+  struct stat info {};
+  return ::stat(std::string(name).c_str(), &info) == 0;
+}
+
+InputUnit::InputUnit() = default;
+
+InputUnit::~InputUnit() {
+  if (owns_fd_ && fd_ >= 0) ::close(fd_);
+}
+
+IoStatus InputUnit::open(std::string_view name) {
+  if (fd_ >= 0) return IoStatus::failed;
+  const std::string path(name);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return IoStatus::failed;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return IoStatus::failed;
+  }
+  attach(fd);
+  owns_fd_ = true;
+  return IoStatus::ok;
+}
+
+void InputUnit::attach(int fd) {
+  fd_ = fd;
+  owns_fd_ = false;
+  if (!buffer_) {
+    capacity_ = kInitialCapacity;
+    buffer_ = std::make_unique<char[]>(capacity_);
+  }
+  pos_ = end_ = consumed_ = 0;
+  has_last_ = input_ended_ = read_error_ = false;
+}
+
+IoStatus InputUnit::close() {
+  if (fd_ < 0) return IoStatus::failed;
+  const int rc = owns_fd_ ? ::close(fd_) : 0;
+  fd_ = -1;
+  owns_fd_ = false;
+  has_last_ = false;
+  // The buffer is kept: the next pass over the same file reuses it.
+  return rc == 0 ? IoStatus::ok : IoStatus::failed;
+}
+
+// Moves the unread bytes to the front and reads more behind them. The record
+// being delivered is never in front of pos_, so dropping that part is safe.
+IoStatus InputUnit::refill() {
+  if (pos_ > 0) {
+    std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
+    consumed_ += pos_;
+    end_ -= pos_;
+    pos_ = 0;
+    has_last_ = false;
+  }
+  if (end_ == capacity_) {
+    // One line fills the whole buffer: make room for the rest of it.
+    auto bigger = std::make_unique<char[]>(capacity_ * 2);
+    std::memcpy(bigger.get(), buffer_.get(), end_);
+    buffer_ = std::move(bigger);
+    capacity_ *= 2;
+  }
+  for (;;) {
+    const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+    if (got > 0) {
+      const auto* fresh = buffer_.get() + end_;
+      if (const void* z = std::memchr(fresh, kCtrlZ, static_cast<std::size_t>(got))) {
+        end_ += static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
+        input_ended_ = true;
+      } else {
+        end_ += static_cast<std::size_t>(got);
+      }
+      return IoStatus::ok;
+    }
+    if (got == 0) {
+      input_ended_ = true;
+      return IoStatus::ok;
+    }
+    if (errno != EINTR) {
+      read_error_ = true;
+      return IoStatus::failed;
+    }
+  }
+}
+
+IoStatus InputUnit::next_record(std::string_view& record) {
+  if (fd_ < 0 || read_error_) return IoStatus::failed;
+  for (;;) {
+    const char* base = buffer_.get();
+    const void* nl = std::memchr(base + pos_, '\n', end_ - pos_);
+    std::size_t stop = 0;
+    std::size_t next = 0;
+    if (nl != nullptr) {
+      stop = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
+      next = stop + 1;
+    } else if (input_ended_) {
+      if (pos_ == end_) return IoStatus::end_of_file;
+      stop = next = end_;  // a last line without a line end
+    } else {
+      if (refill() != IoStatus::ok) return IoStatus::failed;
+      continue;
+    }
+    std::size_t length = stop - pos_;
+    if (length > 0 && base[pos_ + length - 1] == '\r') --length;
+    record = std::string_view(base + pos_, length);
+    last_start_ = pos_;
+    has_last_ = true;
+    pos_ = next;
+    return IoStatus::ok;
+  }
+}
+
+IoStatus InputUnit::step_back() {
+  if (fd_ < 0 || !has_last_) return IoStatus::failed;
+  pos_ = last_start_;
+  return IoStatus::ok;
+}
+
+}  // namespace korvan::textio

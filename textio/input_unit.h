@@ -1,0 +1,61 @@
+// A text input connection read record by record: the predicted-data file on
+// unit 11 or standard input. Lines end at LF (a CR before it is dropped), a
+// last line without a line end is still a record, and a Ctrl-Z ends the input.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "textio/status.h"
+
+namespace korvan::textio {
+
+inline constexpr int kDataUnit = 11;
+inline constexpr int kOutputUnit = 20;
+
+// True when the file system has an entry of that name (a directory counts).
+bool file_exists(std::string_view name);
+
+class InputUnit {
+ public:
+  InputUnit();
+  ~InputUnit();
+  InputUnit(const InputUnit&) = delete;
+  InputUnit& operator=(const InputUnit&) = delete;
+
+  // Connects an existing regular file for reading; fails for a directory.
+  IoStatus open(std::string_view name);
+  // Connects an already open descriptor (standard input); it is not closed.
+  void attach(int fd);
+  IoStatus close();
+  bool is_open() const { return fd_ >= 0; }
+
+  // The next record, valid until the next call that moves the position.
+  // end_of_file when no record is left; failed when the input cannot be read.
+  IoStatus next_record(std::string_view& record);
+
+  // Positions the connection at the start of the last record read, so that
+  // the next record read is that one again.
+  IoStatus step_back();
+
+  // Identifies the record that next_record would deliver next.
+  std::size_t position() const { return consumed_ + pos_; }
+
+ private:
+  IoStatus refill();
+
+  int fd_ = -1;
+  bool owns_fd_ = false;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t pos_ = 0;         // next unread byte in the buffer
+  std::size_t end_ = 0;         // end of the valid bytes in the buffer
+  std::size_t consumed_ = 0;    // bytes dropped from the buffer's front so far
+  std::size_t last_start_ = 0;  // buffer offset of the last record read
+  bool has_last_ = false;
+  bool input_ended_ = false;    // end of file or Ctrl-Z seen
+  bool read_error_ = false;
+};
+
+}  // namespace korvan::textio

@@ -1,0 +1,61 @@
+// The output file connection (unit 20): records end in CR LF and are buffered,
+// yet a refused write is reported for the first record that did not reach the
+// file, as if every record had been written on its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "textio/status.h"
+
+namespace korvan::textio {
+
+class OutputUnit {
+ public:
+  // Caller-chosen name of a record, handed back when that record failed.
+  using RecordTag = std::uint64_t;
+
+  explicit OutputUnit(std::size_t buffer_bytes = std::size_t{1} << 20);
+  ~OutputUnit();  // flushes what is buffered (a stop keeps the lines written)
+  OutputUnit(const OutputUnit&) = delete;
+  OutputUnit& operator=(const OutputUnit&) = delete;
+
+  // Creates the file, or empties an existing one.
+  IoStatus open_replacing(std::string_view name);
+
+  // Appends one record and its CR LF. A failure may concern an earlier
+  // record still in the buffer: failed_record() names the first one lost.
+  IoStatus write_record(std::string_view text, RecordTag tag);
+
+  // Room for one record of `length` characters, to be filled in place and
+  // committed with commit_record(); avoids a copy for the rows.
+  char* reserve_record(std::size_t length);
+  IoStatus commit_record(std::size_t length, RecordTag tag);
+
+  // Writes every buffered byte to the file.
+  IoStatus flush();
+
+  RecordTag failed_record() const { return failed_tag_; }
+
+ private:
+  struct Pending {
+    std::size_t end;  // buffer offset just past the record's line end
+    RecordTag tag;
+  };
+
+  IoStatus make_room(std::size_t bytes);
+  IoStatus write_out();
+
+  int fd_ = -1;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_;
+  std::size_t used_ = 0;
+  std::vector<Pending> pending_;
+  bool broken_ = false;
+  RecordTag failed_tag_ = 0;
+};
+
+}  // namespace korvan::textio
