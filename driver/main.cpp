@@ -1,27 +1,59 @@
 // korvan2col: converts a KORVAN predicted-data file to the column file
 // vask.out. A fatal stop shows its one console line and exits with status 1.
 #include <csignal>
+#include <cstdio>
 #include <new>
+#include <span>
 
+#include "driver/command_line.h"
 #include "driver/run.h"
 #include "textio/console.h"
 #include "textio/input_unit.h"
 #include "textio/termination.h"
 
-int main() {
+namespace {
+
+constexpr int kExitUsage = 2;
+
+void print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  namespace driver = korvan::driver;
+  namespace textio = korvan::textio;
+
+  const driver::CommandLine command = driver::parse_command_line(std::span<char* const>(argv, argc));
+  switch (command.action) {
+    case driver::CommandLine::Action::help:
+      print(driver::usage_text());
+      return textio::kExitSuccess;
+    case driver::CommandLine::Action::version:
+      print(driver::version_text());
+      return textio::kExitSuccess;
+    case driver::CommandLine::Action::usage_error:
+      print(command.error + "\n" + driver::usage_text());
+      return kExitUsage;
+    case driver::CommandLine::Action::convert:
+      break;
+  }
+
   // A closed console must not kill the run half way through vask.out.
   std::signal(SIGPIPE, SIG_IGN);
-  korvan::textio::Console console;
-  korvan::textio::InputUnit standard_input;
+  textio::Console console;
+  textio::InputUnit standard_input;
   standard_input.attach(0);
   try {
-    korvan::driver::run_conversion(standard_input, console);
-  } catch (const korvan::textio::FatalStop& stop) {
+    driver::run_conversion(standard_input, console, command.file_name);
+  } catch (const textio::FatalStop& stop) {
     console.write_record(" " + stop.console_line());
-    return korvan::textio::kExitFailure;
+    return textio::kExitFailure;
   } catch (const std::bad_alloc&) {
     console.write_record(" Stop: out of memory.");
-    return korvan::textio::kExitFailure;
+    return textio::kExitFailure;
   }
-  return korvan::textio::kExitSuccess;
+  return textio::kExitSuccess;
 }

@@ -48,7 +48,7 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   std::string name;
   if (name_argument) {
     if (name_argument->size() > kNameLength) estop("file name longer than 99 characters");
-    name = std::string(textio::trim_right(*name_argument));
+    name = std::string(*name_argument);
   } else {
     console.write_open_record("  Enter the name of the data file ... ");
     name = read_name(standard_input);

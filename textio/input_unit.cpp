@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include <fcntl.h>
@@ -18,6 +19,8 @@ constexpr char kCtrlZ = 26;
 }  // namespace
 
 bool file_exists(std::string_view name) {
+  // A NUL would cut the name short and name another file.
+  if (name.find('\0') != std::string_view::npos) return false;
   struct stat info {};
   return ::stat(std::string(name).c_str(), &info) == 0;
 }
@@ -29,7 +32,7 @@ InputUnit::~InputUnit() {
 }
 
 IoStatus InputUnit::open(std::string_view name) {
-  if (fd_ >= 0) return IoStatus::failed;
+  if (fd_ >= 0 || name.find('\0') != std::string_view::npos) return IoStatus::failed;
   const std::string path(name);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return IoStatus::failed;
@@ -75,8 +78,13 @@ IoStatus InputUnit::refill() {
     has_last_ = false;
   }
   if (end_ == capacity_) {
-    // One line fills the whole buffer: make room for the rest of it.
-    auto bigger = std::make_unique<char[]>(capacity_ * 2);
+    // One line fills the whole buffer: make room for the rest of it. If the
+    // memory is refused, the input counts as unreadable.
+    std::unique_ptr<char[]> bigger(new (std::nothrow) char[capacity_ * 2]);
+    if (!bigger) {
+      read_error_ = true;
+      return IoStatus::failed;
+    }
     std::memcpy(bigger.get(), buffer_.get(), end_);
     buffer_ = std::move(bigger);
     capacity_ *= 2;
