@@ -106,11 +106,13 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
   const auto loc = [&] {
     return load_receiver_location(index_text(ir), index_text(it), index_text(ifreq), sounding_text(isound), name_);
   };
-  char& orient = a_.or_(ir, it, ifreq, isound);
-  char& octype = a_.octype(ir, it, ifreq, isound);
-  const Item info[] = {Item::of(a_.momr(ir, it, ifreq, isound)),  Item::of(a_.trx(ir, it, ifreq, isound)),
-                       Item::of(a_.try_(ir, it, ifreq, isound)),  Item::of(a_.zr(ir, it, ifreq, isound)),
-                       Item::of(std::span<char>(&orient, 1)),     Item::of(a_.ontype(ir, it, ifreq, isound)),
+  // Every receiver array has the same extents: one index serves them all.
+  const std::int64_t k = a_.prd.linear_index(ir, it, ifreq, isound);
+  char& orient = a_.or_.at(k);
+  char& octype = a_.octype.at(k);
+  const Item info[] = {Item::of(a_.momr.at(k)),          Item::of(a_.trx.at(k)),
+                       Item::of(a_.try_.at(k)),          Item::of(a_.zr.at(k)),
+                       Item::of(std::span<char>(&orient, 1)), Item::of(a_.ontype.at(k)),
                        Item::of(std::span<char>(&octype, 1))};
   textio::LineMark mark;
   if (reader_.read_line(info, &mark) != IoStatus::ok) emsgstop("error reading reveicer info. for " + loc());
@@ -121,7 +123,7 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
   // The second read of the line: its first seven values were converted by the
   // first read already, so it goes on from where that one stopped. The data
   // go straight into the zeroed array, so a null datum leaves a zero.
-  Datum& datum = a_.prd(ir, it, ifreq, isound);
+  Datum& datum = a_.prd.at(k);
   IoStatus status = IoStatus::ok;
   if (octype == 'b') {
     const Item data[] = {Item::of(datum.inphase), Item::of(datum.quadrature)};

@@ -27,22 +27,20 @@ class FortranArray {
   // Indices from 1; the caller keeps each within its extent.
   template <typename... Index>
   T& operator()(Index... index) const {
+    return data_[linear_index(index...)];
+  }
+
+  // Position of an element in storage order; arrays of the same extents
+  // share it, so one computation serves all of them.
+  template <typename... Index>
+  std::int64_t linear_index(Index... index) const {
     static_assert(sizeof...(Index) == Rank);
     const std::int64_t idx[] = {static_cast<std::int64_t>(index)...};
     std::int64_t offset = 0;
     for (std::size_t d = Rank; d-- > 0;) offset = offset * extents_[d] + (idx[d] - 1);
-    return data_[offset];
+    return offset;
   }
-
-  // Whether every index lies within its extent.
-  template <typename... Index>
-  bool contains(Index... index) const {
-    const std::int64_t idx[] = {static_cast<std::int64_t>(index)...};
-    for (std::size_t d = 0; d < Rank; ++d) {
-      if (idx[d] < 1 || idx[d] > extents_[d]) return false;
-    }
-    return true;
-  }
+  T& at(std::int64_t linear) const { return data_[linear]; }
 
   T* data() const { return data_; }
 

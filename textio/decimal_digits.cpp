@@ -6,6 +6,7 @@
 // division. The common cases fit 64 bits; the rest uses 128 or 192 bits.
 #include "textio/decimal_digits.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -43,16 +44,18 @@ struct Wide {
 
 constexpr std::uint64_t kPow5_27 = 7450580596923828125ULL;  // 5^27 < 2^63
 
-std::uint64_t pow5(int n) {  // n <= 27
-  std::uint64_t p = 1;
-  for (int i = 0; i < n; ++i) p *= 5;
+constexpr std::array<std::uint64_t, 28> make_pow5() {
+  std::array<std::uint64_t, 28> p{};
+  p[0] = 1;
+  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 5;
   return p;
 }
+constexpr std::array<std::uint64_t, 28> kPow5 = make_pow5();
+
+std::uint64_t pow5(int n) { return kPow5[static_cast<std::size_t>(n)]; }  // n <= 27
 
 u128 pow5_wide(int n) {  // n <= 55
-  u128 p = 1;
-  for (int i = 0; i < n; ++i) p *= 5;
-  return p;
+  return n <= 27 ? u128{pow5(n)} : u128{pow5(27)} * pow5(n - 27);
 }
 
 std::uint64_t round_up_scale(const BinaryFloat& v, int t) {

@@ -83,76 +83,96 @@ void render_f(std::span<char> field, int decimals, float value) {
     scaled = shown <= kMaxSignificant ? scaled_round(magnitude, decimals)
                                       : nine.digits_value * kPow10[shown - kMaxSignificant];
   }
-  // Step 2: the text, right to left: decimals, point, integer part, sign.
-  char buffer[48];
-  char* const end = buffer + sizeof buffer;
-  char* p = end;
-  const std::uint64_t unit = kPow10[decimals];
-  p = put_digits(p, scaled % unit, decimals);
-  if (decimals == 0) p = end;
-  *--p = '.';
-  const std::uint64_t whole = scaled / unit;
-  // A negative value that rounds to zero shows no sign.
+  // Step 2: the digits, with at least one before the point.
+  char digits[24];
+  char* const digits_end = digits + sizeof digits;
+  const char* first = put_digits(digits_end, scaled, decimals + 1);
+  const char* const point = digits_end - decimals;
+  // Step 3: sign, integer part (its lone zero only if there is room), point,
+  // decimals. A negative value that rounds to zero shows no sign.
   const bool minus = magnitude.negative && scaled != 0;
-  const bool room_for_zero = (end - p) + 1 + (minus ? 1 : 0) <= static_cast<std::ptrdiff_t>(field.size());
-  if (whole != 0 || room_for_zero) p = put_digits(p, whole, 1);
-  if (minus) *--p = '-';
-  place_right(field, p, end);
+  const bool lone_zero = point - first == 1 && *first == '0';
+  const auto needed = static_cast<std::size_t>(digits_end - first) + 1 + (minus ? 1 : 0);
+  if (lone_zero && needed > field.size()) {
+    ++first;
+  }
+  char text[32];
+  char* p = text;
+  if (minus) *p++ = '-';
+  const auto whole = static_cast<std::size_t>(point - first);
+  std::memcpy(p, first, whole);
+  p += whole;
+  *p++ = '.';
+  std::memcpy(p, point, static_cast<std::size_t>(decimals));
+  p += decimals;
+  place_right(field, text, p);
 }
 
 void render_g(std::span<char> field, int digits, float value) {
   if (write_special(field, value)) return;
   const int width = static_cast<int>(field.size());
   const BinaryFloat magnitude = decompose(value);
-  char buffer[48];
-  char* const end = buffer + sizeof buffer;
+  const bool zero = magnitude.significand == 0;
 
-  // Step 1: zero takes the fixed layout with digits-1 zero decimals, unsigned.
-  // Step 2: otherwise the rounded value's decimal exponent picks the layout.
+  // Step 1: the digits rounded to `digits` significant ones; zero shows as
+  // 0.000..., unsigned, in the fixed layout.
   std::uint64_t shown = 0;
   int exponent10 = 1;
-  if (magnitude.significand != 0) {
+  if (!zero) {
     const Rounded r = g_digits(magnitude, digits);
     shown = r.digits_value;
     exponent10 = r.decimal_exponent;
   }
-  const bool zero = magnitude.significand == 0;
+  char digit_text[24];
+  const char* const digit_end = digit_text + sizeof digit_text;
+  const char* const d = put_digits(digit_text + sizeof digit_text, shown, digits);
+  const bool minus = magnitude.negative && !zero;
+
+  char text[40];
+  char* p = text;
   if (zero || (exponent10 >= 0 && exponent10 <= digits)) {
-    // Step 3: fixed layout in w-4 positions, then four blanks.
+    // Step 2: fixed layout, d significant digits around the point, in w-4
+    // positions followed by four blanks.
     const int before = zero ? 1 : exponent10;
-    const int after = zero ? digits - 1 : digits - exponent10;
-    char* p = end;
-    p = put_digits(p, zero ? 0 : shown % kPow10[after], after);
-    if (after == 0) p = end;
-    *--p = '.';
-    const bool minus = magnitude.negative && !zero;
-    const bool room_for_zero = (end - p) + 1 + (minus ? 1 : 0) <= width - 4;
-    if (before > 0) {
-      p = put_digits(p, zero ? 0 : shown / kPow10[after], 1);
-    } else if (room_for_zero) {
-      *--p = '0';
+    const int after = digits - before;
+    const int length = (minus ? 1 : 0) + before + 1 + after;
+    if (minus) *p++ = '-';
+    if (before == 0 && length + 1 <= width - 4) *p++ = '0';
+    if (zero) {
+      *p++ = '0';
+      *p++ = '.';
+      std::memcpy(p, d, static_cast<std::size_t>(after));
+    } else {
+      std::memcpy(p, d, static_cast<std::size_t>(before));
+      p += before;
+      *p++ = '.';
+      std::memcpy(p, d + before, static_cast<std::size_t>(after));
     }
-    if (minus) *--p = '-';
-    if (end - p > width - 4) {
+    p += after;
+    if (p - text > width - 4) {
       fill_asterisks(field);
       return;
     }
-    place_right(field.first(field.size() - 4), p, end);
-    std::fill_n(field.data() + field.size() - 4, 4, ' ');
+    place_right(field.first(field.size() - 4), text, p);
+    std::memset(field.data() + field.size() - 4, ' ', 4);
     return;
   }
-  // Step 4: exponent layout, 0.ddddE+xx.
-  char* p = end;
+  // Step 3: exponent layout, 0.dddddE+xx, the "0" only if there is room.
   const int exponent_magnitude = exponent10 < 0 ? -exponent10 : exponent10;
-  p = put_digits(p, static_cast<std::uint64_t>(exponent_magnitude), 2);
-  *--p = exponent10 < 0 ? '-' : '+';
-  *--p = 'E';
-  p = put_digits(p, shown, digits);
-  *--p = '.';
-  const int sign = magnitude.negative ? 1 : 0;
-  if (end - p + sign < width) *--p = '0';
-  if (sign != 0) *--p = '-';
-  place_right(field, p, end);
+  const int length = (minus ? 1 : 0) + 1 + digits + 4;
+  if (minus) *p++ = '-';
+  if (length + 1 <= width) *p++ = '0';
+  *p++ = '.';
+  std::memcpy(p, d, static_cast<std::size_t>(digit_end - d));
+  p += digit_end - d;
+  *p++ = 'E';
+  *p++ = exponent10 < 0 ? '-' : '+';
+  char exponent_text[8];
+  const char* e = put_digits(exponent_text + sizeof exponent_text, static_cast<std::uint64_t>(exponent_magnitude), 2);
+  const auto exponent_length = static_cast<std::size_t>(exponent_text + sizeof exponent_text - e);
+  std::memcpy(p, e, exponent_length);
+  p += exponent_length;
+  place_right(field, text, p);
 }
 
 void render_a(std::span<char> field, std::string_view text) {
@@ -171,13 +191,20 @@ std::string integer_text(std::int64_t value, int width) {
 }
 
 void right_adjust(std::span<char> text) {
-  const auto last = std::find_if(text.rbegin(), text.rend(), [](char c) { return c != ' '; });
-  std::rotate(text.begin(), last.base(), text.end());
+  std::size_t used = text.size();
+  while (used > 0 && text[used - 1] == ' ') --used;
+  const std::size_t shift = text.size() - used;
+  if (shift == 0 || used == 0) return;
+  std::memmove(text.data() + shift, text.data(), used);
+  std::memset(text.data(), ' ', shift);
 }
 
 void left_adjust(std::span<char> text) {
-  const auto first = std::find_if(text.begin(), text.end(), [](char c) { return c != ' '; });
-  std::rotate(text.begin(), first, text.end());
+  std::size_t lead = 0;
+  while (lead < text.size() && text[lead] == ' ') ++lead;
+  if (lead == 0 || lead == text.size()) return;
+  std::memmove(text.data(), text.data() + lead, text.size() - lead);
+  std::memset(text.data() + text.size() - lead, ' ', lead);
 }
 
 std::string_view trim_right(std::string_view text) {

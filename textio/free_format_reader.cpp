@@ -3,6 +3,7 @@
 #include "textio/free_format_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 #include "textio/value_conversion.h"
@@ -10,8 +11,25 @@
 namespace korvan::textio {
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool ends_token(char c) { return c == ' ' || c == '\t' || c == ',' || c == '/'; }
+// Character classes, looked up once per character on the hot path.
+enum CharClass : std::uint8_t { kBlank = 1, kEndsToken = 2, kSpecial = 4, kStar = 8 };
+
+constexpr std::array<std::uint8_t, 256> make_classes() {
+  std::array<std::uint8_t, 256> classes{};
+  classes[' '] = kBlank | kEndsToken;
+  classes['\t'] = kBlank | kEndsToken;
+  classes[','] = kEndsToken | kSpecial;
+  classes['/'] = kEndsToken | kSpecial;
+  classes['"'] = kSpecial;
+  classes['\''] = kSpecial;
+  classes['('] = kSpecial;
+  classes['*'] = kStar;
+  return classes;
+}
+constexpr std::array<std::uint8_t, 256> kClasses = make_classes();
+
+bool is_blank(char c) { return (kClasses[static_cast<unsigned char>(c)] & kBlank) != 0; }
+bool ends_token(char c) { return (kClasses[static_cast<unsigned char>(c)] & kEndsToken) != 0; }
 bool is_quote(char c) { return c == '"' || c == '\''; }
 
 // A repeat count: one or more digits. Counts too large to matter saturate,
@@ -87,6 +105,33 @@ IoStatus FreeFormatReader::fill_items(std::span<const Item> items) {
     if (item.kind == ItemKind::text) text_cap_ = std::max(text_cap_, item.length);
   }
   for (const Item& item : items) {
+    // The common case first: no repeat pending, and after any blanks a plain
+    // token (no comma, slash, quote, parenthesis or asterisk) on this record.
+    if (repeat_left_ == 0) {
+      const char* const base = record_.data();
+      const char* const end = base + record_.size();
+      const char* p = base + pos_;
+      while (p != end && is_blank(*p)) ++p;
+      pos_ = static_cast<std::size_t>(p - base);
+      if (p != end && (kClasses[static_cast<unsigned char>(*p)] & kSpecial) == 0) {
+        const char* const start = p;
+        std::uint8_t seen = 0;
+        while (p != end) {
+          const std::uint8_t c = kClasses[static_cast<unsigned char>(*p)];
+          if ((c & kEndsToken) != 0) break;
+          seen |= c;
+          ++p;
+        }
+        if ((seen & kStar) == 0) {
+          pos_ = static_cast<std::size_t>(p - base);
+          null_comma_ = false;
+          const IoStatus status =
+              store(item, std::string_view(start, static_cast<std::size_t>(p - start)), false);
+          if (status != IoStatus::ok) return status;
+          continue;
+        }
+      }
+    }
     Found found = Found::null;
     std::string_view value;
     bool quoted = false;
@@ -153,15 +198,19 @@ IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::strin
   }
 
   const std::size_t start = pos_;
-  while (pos_ < record_.size() && !ends_token(record_[pos_])) ++pos_;
+  bool has_star = false;
+  while (pos_ < record_.size() && !ends_token(record_[pos_])) {
+    has_star |= record_[pos_] == '*';
+    ++pos_;
+  }
   const std::string_view token = record_.substr(start, pos_ - start);
   null_comma_ = false;
   found = Found::value;
   value = token;
   quoted = false;
+  if (!has_star) return IoStatus::ok;
 
   const std::size_t star = token.find('*');
-  if (star == std::string_view::npos) return IoStatus::ok;
   std::uint64_t count = 0;
   if (!parse_count(token.substr(0, star), count)) {
     // Only a number can be a repeat; in a text the asterisk is a character.

@@ -2,6 +2,7 @@
 #include "textio/value_conversion.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -76,6 +77,70 @@ bool resolve_out_of_range(const std::string& normalized, bool negative, float& v
   return true;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common case, decided without from_chars: up to 19 digits and a small
+// exponent. Then w * 10^k or w / 10^k in double is the exact value rounded
+// once (both operands are exact doubles); rounding that double to float
+// again is the float nearest to the exact value unless the double lands
+// exactly on a midpoint between two floats, which is left to the full path.
+// Returns false whenever the text is anything but such a plain number.
+inline bool convert_real_fast(std::string_view s, float& value) {
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  bool negative = false;
+  if (p != end && (*p == '-' || *p == '+')) {
+    negative = *p == '-';
+    ++p;
+  }
+  std::uint64_t w = 0;
+  const char* const whole = p;
+  while (p != end && is_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
+  const auto whole_digits = static_cast<int>(p - whole);
+  int fraction_digits = 0;
+  if (p != end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p != end && is_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
+    fraction_digits = static_cast<int>(p - fraction);
+  }
+  // More than 19 digits (leading zeros included) could have wrapped w.
+  const int digits = whole_digits + fraction_digits;
+  if (digits == 0 || digits > 19) return false;
+  int scale = -fraction_digits;
+  if (p != end) {
+    if (*p != 'e' && *p != 'E' && *p != 'd' && *p != 'D') return false;
+    ++p;
+    bool exponent_negative = false;
+    if (p != end && (*p == '-' || *p == '+')) {
+      exponent_negative = *p == '-';
+      ++p;
+    }
+    if (p == end || end - p > 4) return false;
+    int exponent = 0;
+    for (; p != end; ++p) {
+      if (!is_digit(*p)) return false;
+      exponent = exponent * 10 + (*p - '0');
+    }
+    scale += exponent_negative ? -exponent : exponent;
+  }
+  if (w == 0) {
+    value = negative ? -0.0f : 0.0f;
+    return true;
+  }
+  if (w > (std::uint64_t{1} << 53) || scale < -22 || scale > 22) return false;
+  const double exact_operand = static_cast<double>(w);
+  const double d = scale >= 0 ? exact_operand * kExactPow10[scale] : exact_operand / kExactPow10[-scale];
+  // A double holds 29 more significand bits than a float; a midpoint has
+  // exactly the top one of them set.
+  const auto bits = std::bit_cast<std::uint64_t>(d);
+  if ((bits & ((std::uint64_t{1} << 29) - 1)) == (std::uint64_t{1} << 28)) return false;
+  const auto f = static_cast<float>(d);
+  value = negative ? -f : f;
+  return true;
+}
+
 }  // namespace
 
 bool convert_integer(std::string_view s, std::int32_t& value) {
@@ -97,7 +162,9 @@ bool convert_integer(std::string_view s, std::int32_t& value) {
   return true;
 }
 
-bool convert_real(std::string_view s, float& value) {
+// Anything the fast path declined: other exponent letters, many digits,
+// large exponents, midpoints, out-of-range values and malformed text.
+[[gnu::noinline]] bool convert_real_slow(std::string_view s, float& value) {
   RealShape shape;
   if (!scan_real(s, shape)) return false;
 
@@ -124,6 +191,10 @@ bool convert_real(std::string_view s, float& value) {
   if (ec != std::errc() || ptr != normalized.data() + normalized.size()) return false;
   value = shape.negative ? -result : result;
   return true;
+}
+
+bool convert_real(std::string_view s, float& value) {
+  return convert_real_fast(s, value) || convert_real_slow(s, value);
 }
 
 void convert_text(std::string_view text, std::span<char> field) {
