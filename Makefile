@@ -27,6 +27,20 @@ test: test-plain test-sanitize
 run: build
 	$(BUILD)/driver/korvan2col
 
+# Converts the bundled multi-frequency survey in a scratch directory, as a
+# user would with the name piped in, and shows what came out.
+DEMO_DIR = $(BUILD)/demo
+DEMO_SURVEY = survey_multi.prd
+
+demo: build
+	rm -rf $(DEMO_DIR)
+	mkdir -p $(DEMO_DIR)
+	cp examples/$(DEMO_SURVEY) $(DEMO_DIR)/
+	@echo "--- console (the name $(DEMO_SURVEY) is piped in)"
+	@cd $(DEMO_DIR) && echo $(DEMO_SURVEY) | $(abspath $(BUILD))/driver/korvan2col
+	@echo "--- first lines of $(DEMO_DIR)/vask.out"
+	@head -n 15 $(DEMO_DIR)/vask.out
+
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
