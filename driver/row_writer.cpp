@@ -1,7 +1,14 @@
 // Every row has the layout of sounding 1 (the checks made sure it exists in
 // every sounding); the values come from the sounding being written.
+//
+// Rows are rendered in chunks straight into their final layout, which the
+// compiled row format gives. For large files a second thread renders every
+// other chunk while this one renders the rest and writes all chunks in
+// order, so the file is the same as when written row by row.
 #include "driver/row_writer.h"
 
+#include <cstring>
+#include <future>
 #include <string>
 
 #include "driver/output_records.h"
@@ -12,66 +19,148 @@
 namespace korvan::driver {
 namespace {
 
-void put_g(Field& field, float value) {
-  textio::render_g(field, 5, value);
-  textio::right_adjust(field);
+constexpr std::size_t kRowsPerChunk = 4096;
+constexpr std::string_view kLineEnd = "\r\n";
+
+// Which value goes into each data column, decided once from sounding 1.
+struct Column {
+  std::int32_t it;
+  std::int32_t ifreq;
+  bool inphase;
+};
+
+std::vector<Column> column_plan(const reader::SoundingArrays& a) {
+  std::vector<Column> plan;
+  const std::int32_t nfreq = a.nfreqs(1);
+  for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) {
+    const std::int32_t ntx = a.nt(ifreq, 1);
+    for (std::int32_t it = 1; it <= ntx; ++it) {
+      switch (a.octype(1, it, ifreq, 1)) {
+        case 'i':
+          plan.push_back({it, ifreq, true});
+          break;
+        case 'q':
+          plan.push_back({it, ifreq, false});
+          break;
+        case 'b':
+          plan.push_back({it, ifreq, true});
+          plan.push_back({it, ifreq, false});
+          break;
+        default:
+          estop("second instance of inphase/quadrature inconsistency");
+      }
+    }
+  }
+  return plan;
+}
+
+class RowRenderer {
+ public:
+  RowRenderer(const reader::SoundingArrays& a, const std::vector<Column>& plan, const textio::Format::TextLayout& layout)
+      : a_(a), plan_(plan), layout_(layout), fields_(plan.size() + 1) {}
+
+  std::size_t record_bytes() const { return layout_.record_length + kLineEnd.size(); }
+
+  // Renders soundings [first, last) into `out`, each row with its CR LF.
+  void render(std::int32_t first, std::int32_t last, std::string& out) {
+    out.resize(static_cast<std::size_t>(last - first) * record_bytes());
+    char* row = out.data();
+    for (std::int32_t isound = first; isound < last; ++isound) {
+      render_row(isound, row);
+      row += record_bytes();
+    }
+  }
+
+  // The texts of one row into fields_a, then the record from them.
+  void render_row(std::int32_t isound, char* row) {
+    char x_text[15];
+    char y_text[15];
+    textio::render_f(x_text, 5, a_.soundx(isound));
+    textio::right_adjust(x_text);
+    textio::render_f(y_text, 5, a_.soundy(isound));
+    textio::right_adjust(y_text);
+    textio::render_g_right(fields_[0], 5, -a_.zt(1, 1, isound));
+    for (std::size_t c = 0; c < plan_.size(); ++c) {
+      const reader::Datum& datum = a_.prd(1, plan_[c].it, plan_[c].ifreq, isound);
+      textio::render_g_right(fields_[c + 1], 5, plan_[c].inphase ? datum.inphase : datum.quadrature);
+    }
+    std::memset(row, ' ', layout_.record_length);
+    std::memcpy(row + layout_.starts[0], x_text, sizeof x_text);
+    std::memcpy(row + layout_.starts[1], y_text, sizeof y_text);
+    for (std::size_t f = 0; f < fields_.size(); ++f) {
+      std::memcpy(row + layout_.starts[f + 2], fields_[f].data(), fields_[f].size());
+    }
+    std::memcpy(row + layout_.record_length, kLineEnd.data(), kLineEnd.size());
+  }
+
+ private:
+  const reader::SoundingArrays& a_;
+  const std::vector<Column>& plan_;
+  const textio::Format::TextLayout& layout_;
+  std::vector<Field> fields_;  // this renderer's own fields_a
+};
+
+void write_chunk(textio::OutputUnit& out, const std::string& chunk, std::size_t record_bytes, std::int32_t first) {
+  if (out.write_block(chunk.data(), chunk.size(), record_bytes, record_tag(OutputRecord::row, first)) !=
+      textio::IoStatus::ok) {
+    estop(write_failure_message(out.failed_record()));
+  }
 }
 
 }  // namespace
 
 void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, std::vector<Field>& fields_a,
                 textio::OutputUnit& out) {
-  const std::int32_t nfreq = a.nfreqs(1);
-  std::optional<textio::Format> row_format;
-  std::vector<textio::FormatItem> items;
-  std::string record;
-  char x_text[15];
-  char y_text[15];
+  if (nsound < 1) return;
+  const std::vector<Column> plan = column_plan(a);
+  // The row format text, built from the number of fields; every row has the
+  // same number, so it is built and compiled once.
+  const std::size_t counter = plan.size() + 1;
+  const std::string count = textio::integer_text(static_cast<std::int64_t>(counter), 9);
+  const std::optional<textio::Format> row_format = textio::Format::compile("(2(1X,A15)," + count + "(1X,A12))");
+  std::vector<std::size_t> lengths = {15, 15};
+  lengths.resize(counter + 2, fields_a.empty() ? 12 : fields_a[0].size());
+  const std::optional<textio::Format::TextLayout> layout = row_format->text_layout(lengths);
 
-  for (std::int32_t isound = 1; isound <= nsound; ++isound) {
-    textio::render_f(x_text, 5, a.soundx(isound));
-    textio::right_adjust(x_text);
-    textio::render_f(y_text, 5, a.soundy(isound));
-    textio::right_adjust(y_text);
-    put_g(fields_a[0], -a.zt(1, 1, isound));
+  RowRenderer renderer(a, plan, *layout);
+  const std::size_t record_bytes = renderer.record_bytes();
+  const auto chunk_end = [nsound](std::int64_t first) {
+    return static_cast<std::int32_t>(std::min<std::int64_t>(first + kRowsPerChunk, std::int64_t{nsound} + 1));
+  };
 
-    std::size_t counter = 1;
-    for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) {
-      const std::int32_t ntx = a.nt(ifreq, 1);
-      for (std::int32_t it = 1; it <= ntx; ++it) {
-        const reader::Datum& datum = a.prd(1, it, ifreq, isound);
-        switch (a.octype(1, it, ifreq, 1)) {
-          case 'i':
-            put_g(fields_a[counter++], datum.inphase);
-            break;
-          case 'q':
-            put_g(fields_a[counter++], datum.quadrature);
-            break;
-          case 'b':
-            put_g(fields_a[counter++], datum.inphase);
-            put_g(fields_a[counter++], datum.quadrature);
-            break;
-          default:
-            estop("second instance of inphase/quadrature inconsistency");
-        }
-      }
+  if (static_cast<std::size_t>(nsound) <= 2 * kRowsPerChunk) {
+    std::string chunk;
+    for (std::int64_t first = 1; first <= nsound; first += kRowsPerChunk) {
+      renderer.render(static_cast<std::int32_t>(first), chunk_end(first), chunk);
+      write_chunk(out, chunk, record_bytes, static_cast<std::int32_t>(first));
     }
+    return;
+  }
 
-    // Every row has the same number of fields, so the row format text is the
-    // same for all of them: compiled once.
-    if (!row_format) {
-      const std::string count = textio::integer_text(static_cast<std::int64_t>(counter), 9);
-      row_format = textio::Format::compile("(2(1X,A15)," + count + "(1X,A12))");
-      items.reserve(counter + 2);
-    }
-    items.clear();
-    items.emplace_back(std::string_view(x_text, sizeof x_text));
-    items.emplace_back(std::string_view(y_text, sizeof y_text));
-    for (std::size_t i = 0; i < counter; ++i) items.emplace_back(std::string_view(fields_a[i].data(), 12));
-    row_format->write(items, record);
-    if (out.write_record(record, record_tag(OutputRecord::row, isound)) != textio::IoStatus::ok) {
-      estop(write_failure_message(out.failed_record()));
-    }
+  // Chunks go in pairs: this thread renders the first of each pair, a helper
+  // the second (into one of two buffers, alternating), and the helper
+  // renders the next pair's second chunk while this thread writes.
+  RowRenderer helper_renderer(a, plan, *layout);
+  std::string mine;
+  std::string theirs[2];
+  const std::int64_t pair_rows = 2 * kRowsPerChunk;
+  const auto render_theirs = [&](std::int64_t first, int slot) {
+    return std::async(std::launch::async, [&helper_renderer, &theirs, first, slot, chunk_end] {
+      helper_renderer.render(static_cast<std::int32_t>(first), chunk_end(first), theirs[slot]);
+    });
+  };
+  int slot = 0;
+  std::future<void> pending = render_theirs(1 + kRowsPerChunk, slot);
+  for (std::int64_t first = 1; first <= nsound; first += pair_rows) {
+    renderer.render(static_cast<std::int32_t>(first), chunk_end(first), mine);
+    const std::int64_t second = first + kRowsPerChunk;
+    if (pending.valid()) pending.get();
+    if (second + pair_rows <= nsound) pending = render_theirs(second + pair_rows, slot ^ 1);
+    // A refused write stops the run; the helper's chunk is finished first
+    // (the future's destructor waits), so nothing runs on after the stop.
+    write_chunk(out, mine, record_bytes, static_cast<std::int32_t>(first));
+    if (second <= nsound) write_chunk(out, theirs[slot], record_bytes, static_cast<std::int32_t>(second));
+    slot ^= 1;
   }
 }
 

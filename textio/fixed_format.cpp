@@ -68,54 +68,48 @@ void render_i(std::span<char> field, std::int64_t value) {
   place_right(field, begin, end);
 }
 
-void render_f(std::span<char> field, int decimals, float value) {
-  if (write_special(field, value)) return;
-  const BinaryFloat magnitude = decompose(value);
-  // Step 1: the value times 10^decimals as an integer, rounded once.
+namespace {
+
+// Texts are built right to left into a buffer prefilled with blanks, so that
+// the field is then one copy of its last w bytes.
+constexpr std::ptrdiff_t kBuffer = 48;
+
+void copy_field(std::span<char> field, const char* buffer_end) {
+  const char* from = buffer_end - static_cast<std::ptrdiff_t>(field.size());
+  for (char& c : field) c = *from++;
+}
+
+// The text of an F field, ending at `end`; nullptr when it cannot fit w.
+char* compose_f(char* end, std::size_t width, int decimals, const BinaryFloat& magnitude) {
+  // Step 1: the value times 10^decimals as an integer, rounded once, from
+  // at most nine significant digits.
   std::uint64_t scaled = 0;
   if (magnitude.significand != 0) {
     const Rounded nine = round_significant(magnitude, kMaxSignificant);
     const int shown = nine.decimal_exponent + decimals;  // digits the field would show
-    if (shown > static_cast<int>(field.size()) || shown > 18) {
-      fill_asterisks(field);
-      return;
-    }
+    if (shown > static_cast<int>(width) || shown > 18) return nullptr;
     scaled = shown <= kMaxSignificant ? scaled_round(magnitude, decimals)
                                       : nine.digits_value * kPow10[shown - kMaxSignificant];
   }
-  // Step 2: the digits, with at least one before the point.
-  char digits[24];
-  char* const digits_end = digits + sizeof digits;
-  const char* first = put_digits(digits_end, scaled, decimals + 1);
-  const char* const point = digits_end - decimals;
-  // Step 3: sign, integer part (its lone zero only if there is room), point,
-  // decimals. A negative value that rounds to zero shows no sign.
+  // Step 2: decimals, point, integer part (its lone zero only if there is
+  // room), sign. A negative value that rounds to zero shows no sign.
+  const std::uint64_t unit = kPow10[decimals];
+  const std::uint64_t whole = scaled / unit;
+  char* p = end;
+  if (decimals > 0) p = put_digits(p, scaled - whole * unit, decimals);
+  *--p = '.';
   const bool minus = magnitude.negative && scaled != 0;
-  const bool lone_zero = point - first == 1 && *first == '0';
-  const auto needed = static_cast<std::size_t>(digits_end - first) + 1 + (minus ? 1 : 0);
-  if (lone_zero && needed > field.size()) {
-    ++first;
-  }
-  char text[32];
-  char* p = text;
-  if (minus) *p++ = '-';
-  const auto whole = static_cast<std::size_t>(point - first);
-  std::memcpy(p, first, whole);
-  p += whole;
-  *p++ = '.';
-  std::memcpy(p, point, static_cast<std::size_t>(decimals));
-  p += decimals;
-  place_right(field, text, p);
+  const auto used = static_cast<std::size_t>(end - p) + (minus ? 1 : 0);
+  if (whole != 0 || used + 1 <= width) p = put_digits(p, whole, 1);
+  if (minus) *--p = '-';
+  return static_cast<std::size_t>(end - p) <= width ? p : nullptr;
 }
 
-void render_g(std::span<char> field, int digits, float value) {
-  if (write_special(field, value)) return;
-  const int width = static_cast<int>(field.size());
-  const BinaryFloat magnitude = decompose(value);
+// The text of a G field ending at `end`, and whether it takes the fixed
+// layout (which leaves four blanks behind it); nullptr when it cannot fit.
+char* compose_g(char* end, int width, int digits, const BinaryFloat& magnitude, bool& fixed) {
   const bool zero = magnitude.significand == 0;
-
-  // Step 1: the digits rounded to `digits` significant ones; zero shows as
-  // 0.000..., unsigned, in the fixed layout.
+  // Step 1: `digits` significant digits; zero shows as 0.000..., unsigned.
   std::uint64_t shown = 0;
   int exponent10 = 1;
   if (!zero) {
@@ -123,56 +117,76 @@ void render_g(std::span<char> field, int digits, float value) {
     shown = r.digits_value;
     exponent10 = r.decimal_exponent;
   }
-  char digit_text[24];
-  const char* const digit_end = digit_text + sizeof digit_text;
-  const char* const d = put_digits(digit_text + sizeof digit_text, shown, digits);
   const bool minus = magnitude.negative && !zero;
-
-  char text[40];
-  char* p = text;
-  if (zero || (exponent10 >= 0 && exponent10 <= digits)) {
-    // Step 2: fixed layout, d significant digits around the point, in w-4
-    // positions followed by four blanks.
+  char* p = end;
+  fixed = zero || (exponent10 >= 0 && exponent10 <= digits);
+  if (fixed) {
+    // Step 2: fixed layout in w-4 positions: e digits before the point.
+    end -= 4;
+    p = end;
     const int before = zero ? 1 : exponent10;
     const int after = digits - before;
-    const int length = (minus ? 1 : 0) + before + 1 + after;
-    if (minus) *p++ = '-';
-    if (before == 0 && length + 1 <= width - 4) *p++ = '0';
-    if (zero) {
-      *p++ = '0';
-      *p++ = '.';
-      std::memcpy(p, d, static_cast<std::size_t>(after));
-    } else {
-      std::memcpy(p, d, static_cast<std::size_t>(before));
-      p += before;
-      *p++ = '.';
-      std::memcpy(p, d + before, static_cast<std::size_t>(after));
+    const std::uint64_t unit = kPow10[after];
+    const std::uint64_t whole = shown / unit;
+    if (after > 0) p = put_digits(p, shown - whole * unit, after);
+    *--p = '.';
+    if (before > 0) {
+      p = put_digits(p, whole, before);
+    } else if (static_cast<int>(end - p) + 1 + (minus ? 1 : 0) <= width - 4) {
+      *--p = '0';
     }
-    p += after;
-    if (p - text > width - 4) {
-      fill_asterisks(field);
-      return;
-    }
-    place_right(field.first(field.size() - 4), text, p);
-    std::memset(field.data() + field.size() - 4, ' ', 4);
-    return;
+    if (minus) *--p = '-';
+    return end - p <= width - 4 ? p : nullptr;
   }
   // Step 3: exponent layout, 0.dddddE+xx, the "0" only if there is room.
   const int exponent_magnitude = exponent10 < 0 ? -exponent10 : exponent10;
-  const int length = (minus ? 1 : 0) + 1 + digits + 4;
-  if (minus) *p++ = '-';
-  if (length + 1 <= width) *p++ = '0';
-  *p++ = '.';
-  std::memcpy(p, d, static_cast<std::size_t>(digit_end - d));
-  p += digit_end - d;
-  *p++ = 'E';
-  *p++ = exponent10 < 0 ? '-' : '+';
-  char exponent_text[8];
-  const char* e = put_digits(exponent_text + sizeof exponent_text, static_cast<std::uint64_t>(exponent_magnitude), 2);
-  const auto exponent_length = static_cast<std::size_t>(exponent_text + sizeof exponent_text - e);
-  std::memcpy(p, e, exponent_length);
-  p += exponent_length;
-  place_right(field, text, p);
+  p = put_digits(p, static_cast<std::uint64_t>(exponent_magnitude), 2);
+  *--p = exponent10 < 0 ? '-' : '+';
+  *--p = 'E';
+  p = put_digits(p, shown, digits);
+  *--p = '.';
+  if (static_cast<int>(end - p) + 1 + (minus ? 1 : 0) <= width) *--p = '0';
+  if (minus) *--p = '-';
+  return end - p <= width ? p : nullptr;
+}
+
+}  // namespace
+
+void render_f(std::span<char> field, int decimals, float value) {
+  if (write_special(field, value)) return;
+  char buffer[kBuffer];
+  std::memset(buffer, ' ', sizeof buffer);
+  if (compose_f(buffer + kBuffer, field.size(), decimals, decompose(value)) == nullptr) {
+    fill_asterisks(field);
+    return;
+  }
+  copy_field(field, buffer + kBuffer);
+}
+
+void render_g(std::span<char> field, int digits, float value) {
+  if (write_special(field, value)) return;
+  char buffer[kBuffer];
+  std::memset(buffer, ' ', sizeof buffer);
+  bool fixed = false;
+  if (compose_g(buffer + kBuffer, static_cast<int>(field.size()), digits, decompose(value), fixed) == nullptr) {
+    fill_asterisks(field);
+    return;
+  }
+  copy_field(field, buffer + kBuffer);
+}
+
+void render_g_right(std::span<char> field, int digits, float value) {
+  if (write_special(field, value)) return;
+  char buffer[kBuffer];
+  std::memset(buffer, ' ', sizeof buffer);
+  bool fixed = false;
+  if (compose_g(buffer + kBuffer, static_cast<int>(field.size()), digits, decompose(value), fixed) == nullptr) {
+    fill_asterisks(field);
+    return;
+  }
+  // The fixed layout's four trailing blanks go to the front: the text ends
+  // at the field's end either way.
+  copy_field(field, buffer + kBuffer - (fixed ? 4 : 0));
 }
 
 void render_a(std::span<char> field, std::string_view text) {

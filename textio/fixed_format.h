@@ -14,6 +14,10 @@ void render_f(std::span<char> field, int decimals, float value);
 void render_g(std::span<char> field, int digits, float value);
 void render_a(std::span<char> field, std::string_view text);
 
+// Gw.d followed by right-adjusting the field (the four blanks that the fixed
+// layout leaves behind the number move to the front), in one step.
+void render_g_right(std::span<char> field, int digits, float value);
+
 // Text helpers of the callers: an integer rendered with Iw, then moved to
 // the left and stripped of trailing blanks ("12" from I9, "***" if too wide).
 std::string integer_text(std::int64_t value, int width);

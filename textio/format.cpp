@@ -173,6 +173,24 @@ bool Format::write(std::span<const FormatItem> items, std::string& record) const
   return next == items.size();
 }
 
+std::optional<Format::TextLayout> Format::text_layout(std::span<const std::size_t> item_lengths) const {
+  TextLayout layout;
+  std::size_t next = 0;
+  for (const EditDescriptor& d : descriptors_) {
+    if (d.kind == Kind::skip) {
+      layout.record_length += static_cast<std::size_t>(d.width);
+      continue;
+    }
+    if (next == item_lengths.size()) break;
+    const std::size_t length = item_lengths[next++];
+    if (d.kind != Kind::text || (d.width != 0 && static_cast<std::size_t>(d.width) != length)) return std::nullopt;
+    layout.starts.push_back(layout.record_length);
+    layout.record_length += length;
+  }
+  if (next != item_lengths.size()) return std::nullopt;
+  return layout;
+}
+
 bool Format::write_internal(std::span<const FormatItem> items, std::span<char> variable) const {
   std::string record;
   if (!write(items, record) || record.size() > variable.size()) return false;

@@ -33,6 +33,16 @@ class Format {
   // descriptor or items are left over.
   bool write(std::span<const FormatItem> items, std::string& record) const;
 
+  // For a format of text descriptors applied to items of the given lengths,
+  // where each item fills its field exactly: where each field starts and
+  // how long the record is. Lets a caller place fields straight into an
+  // output buffer. nullopt when the format does not fit that shape.
+  struct TextLayout {
+    std::vector<std::size_t> starts;
+    std::size_t record_length = 0;
+  };
+  std::optional<TextLayout> text_layout(std::span<const std::size_t> item_lengths) const;
+
   // Writes into a text variable: blanks first, then the record from its first
   // position. False when the record does not fit.
   bool write_internal(std::span<const FormatItem> items, std::span<char> variable) const;

@@ -33,8 +33,22 @@ IoStatus OutputUnit::open_replacing(std::string_view name) {
   return fd_ >= 0 ? IoStatus::ok : IoStatus::failed;
 }
 
-// Writes the buffer; on a refusal, finds the record that holds the first
-// byte that did not reach the file.
+// Names the record that holds the first byte that did not reach the file.
+void OutputUnit::note_failure(std::size_t written) {
+  broken_ = true;
+  for (const Pending& run : pending_) {
+    const std::size_t end = run.start + run.record_bytes * run.count;
+    if (end > written) {
+      const std::size_t index = written > run.start ? (written - run.start) / run.record_bytes : 0;
+      failed_tag_ = run.first_tag + index;
+      break;
+    }
+  }
+  used_ = 0;
+  pending_.clear();
+}
+
+// Writes the buffer, all of it or up to the first refusal.
 IoStatus OutputUnit::write_out() {
   std::size_t done = 0;
   while (done < used_) {
@@ -44,15 +58,7 @@ IoStatus OutputUnit::write_out() {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    broken_ = true;
-    for (const Pending& p : pending_) {
-      if (p.end > done) {
-        failed_tag_ = p.tag;
-        break;
-      }
-    }
-    used_ = 0;
-    pending_.clear();
+    note_failure(done);
     return IoStatus::failed;
   }
   used_ = 0;
@@ -83,8 +89,18 @@ IoStatus OutputUnit::commit_record(std::size_t length, RecordTag tag) {
     return IoStatus::failed;
   }
   std::memcpy(buffer_.get() + used_ + length, kLineEnd.data(), kLineEnd.size());
-  used_ += length + kLineEnd.size();
-  pending_.push_back({used_, tag});
+  const std::size_t record_bytes = length + kLineEnd.size();
+  if (!pending_.empty()) {
+    // A record that continues a run of its own length and tag sequence joins it.
+    Pending& last = pending_.back();
+    if (last.record_bytes == record_bytes && last.first_tag + last.count == tag) {
+      ++last.count;
+      used_ += record_bytes;
+      return IoStatus::ok;
+    }
+  }
+  pending_.push_back({used_, record_bytes, 1, tag});
+  used_ += record_bytes;
   return IoStatus::ok;
 }
 
@@ -93,6 +109,38 @@ IoStatus OutputUnit::write_record(std::string_view text, RecordTag tag) {
   if (room == nullptr) return IoStatus::failed;
   std::memcpy(room, text.data(), text.size());
   return commit_record(text.size(), tag);
+}
+
+IoStatus OutputUnit::write_block(const char* data, std::size_t bytes, std::size_t record_bytes,
+                                 RecordTag first_tag) {
+  if (fd_ < 0 || broken_) return IoStatus::failed;
+  if (bytes == 0) return IoStatus::ok;
+  if (used_ + bytes > capacity_) {
+    if (write_out() != IoStatus::ok) return IoStatus::failed;
+    // A block larger than the buffer goes straight to the file.
+    if (bytes > capacity_) return write_direct(data, bytes, record_bytes, first_tag);
+  }
+  std::memcpy(buffer_.get() + used_, data, bytes);
+  pending_.push_back({used_, record_bytes, bytes / record_bytes, first_tag});
+  used_ += bytes;
+  return IoStatus::ok;
+}
+
+IoStatus OutputUnit::write_direct(const char* data, std::size_t bytes, std::size_t record_bytes,
+                                  RecordTag first_tag) {
+  std::size_t done = 0;
+  while (done < bytes) {
+    const ssize_t n = ::write(fd_, data + done, bytes - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    broken_ = true;
+    failed_tag_ = first_tag + done / record_bytes;
+    return IoStatus::failed;
+  }
+  return IoStatus::ok;
 }
 
 IoStatus OutputUnit::flush() {

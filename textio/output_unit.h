@@ -35,19 +35,29 @@ class OutputUnit {
   char* reserve_record(std::size_t length);
   IoStatus commit_record(std::size_t length, RecordTag tag);
 
+  // Appends records already laid out with their CR LF: `bytes` holds a run
+  // of records of `record_bytes` each (line end included), tagged first_tag,
+  // first_tag + 1, and so on.
+  IoStatus write_block(const char* data, std::size_t bytes, std::size_t record_bytes, RecordTag first_tag);
+
   // Writes every buffered byte to the file.
   IoStatus flush();
 
   RecordTag failed_record() const { return failed_tag_; }
 
  private:
+  // A run of equally long records in the buffer (most often just one).
   struct Pending {
-    std::size_t end;  // buffer offset just past the record's line end
-    RecordTag tag;
+    std::size_t start;         // buffer offset of the run's first byte
+    std::size_t record_bytes;  // each record's length, line end included
+    std::size_t count;
+    RecordTag first_tag;
   };
 
   IoStatus make_room(std::size_t bytes);
   IoStatus write_out();
+  IoStatus write_direct(const char* data, std::size_t bytes, std::size_t record_bytes, RecordTag first_tag);
+  void note_failure(std::size_t written);
 
   int fd_ = -1;
   std::unique_ptr<char[]> buffer_;
