@@ -31,7 +31,7 @@ InputUnit::~InputUnit() {
   if (owns_fd_ && fd_ >= 0) ::close(fd_);
 }
 
-IoStatus InputUnit::open(std::string_view name) {
+IoStatus InputUnit::open(std::string_view name, std::uint64_t offset) {
   if (fd_ >= 0 || name.find('\0') != std::string_view::npos) return IoStatus::failed;
   const std::string path(name);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -41,9 +41,20 @@ IoStatus InputUnit::open(std::string_view name) {
     ::close(fd);
     return IoStatus::failed;
   }
+  if (offset > 0 && ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    ::close(fd);
+    return IoStatus::failed;
+  }
   attach(fd);
   owns_fd_ = true;
+  consumed_ = static_cast<std::size_t>(offset);
   return IoStatus::ok;
+}
+
+std::uint64_t InputUnit::file_size() const {
+  struct stat info {};
+  if (fd_ < 0 || ::fstat(fd_, &info) != 0) return 0;
+  return static_cast<std::uint64_t>(info.st_size);
 }
 
 void InputUnit::attach(int fd) {

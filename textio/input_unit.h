@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -25,7 +26,11 @@ class InputUnit {
   InputUnit& operator=(const InputUnit&) = delete;
 
   // Connects an existing regular file for reading; fails for a directory.
-  IoStatus open(std::string_view name);
+  // With an offset, reading starts there (a line start, for a second reader
+  // of the same file); positions stay counted from the file's start.
+  IoStatus open(std::string_view name, std::uint64_t offset = 0);
+  // Bytes in the file, for a connected regular file.
+  std::uint64_t file_size() const;
   // Connects an already open descriptor (standard input); it is not closed.
   void attach(int fd);
   IoStatus close();
