@@ -32,6 +32,8 @@ bool is_blank(char c) { return (kClasses[static_cast<unsigned char>(c)] & kBlank
 bool ends_token(char c) { return (kClasses[static_cast<unsigned char>(c)] & kEndsToken) != 0; }
 bool is_quote(char c) { return c == '"' || c == '\''; }
 
+constexpr std::size_t kRepeatedTextKept = 1024;
+
 // A repeat count: one or more digits. Counts too large to matter saturate,
 // since a repeat is cut off at the end of the item list anyway.
 bool parse_count(std::string_view digits, std::uint64_t& count) {
@@ -229,7 +231,12 @@ IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::strin
   if (is_quote(rest.front())) {
     if (numeric) return IoStatus::malformed;
     pos_ = start + star + 1;
+    // A repeated text may go on to items longer than any of this read's
+    // (a read of the same line after a step back): keep more of it.
+    const std::size_t cap = text_cap_;
+    text_cap_ = std::max(text_cap_, kRepeatedTextKept);
     const IoStatus status = read_quoted(rest.front());
+    text_cap_ = cap;
     if (status != IoStatus::ok) return status;
     repeat_quoted_ = true;
     repeat_value_ = quoted_;
