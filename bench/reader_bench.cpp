@@ -90,7 +90,9 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void report(benchmark::State& state, const Dimensions& dims) {
+// `loaded`: whether the arrays were made, so that the peak can be set
+// against their bytes.
+void report(benchmark::State& state, const Dimensions& dims, bool loaded) {
   const Survey& s = survey();
   const auto iterations = static_cast<std::int64_t>(state.iterations());
   state.SetBytesProcessed(iterations * s.bytes);
@@ -98,12 +100,14 @@ void report(benchmark::State& state, const Dimensions& dims) {
                                                  benchmark::Counter::kIsRate);
   state.counters["input_MB"] = static_cast<double>(s.bytes) / 1e6;
   state.counters["nsound"] = dims.nsound;
-  const double arrays = static_cast<double>(korvan::reader::sounding_array_bytes(dims).value_or(0));
-  state.counters["arrays_MiB"] = arrays / kMiB;
   // The peak of the whole process so far, so a benchmark shows at least the
   // peak of those that ran before it.
   state.counters["peak_rss_MiB"] = peak_rss_bytes() / kMiB;
-  state.counters["rss_over_arrays_MiB"] = (peak_rss_bytes() - arrays) / kMiB;
+  if (loaded) {
+    const double arrays = static_cast<double>(korvan::reader::sounding_array_bytes(dims).value_or(0));
+    state.counters["arrays_MiB"] = arrays / kMiB;
+    state.counters["rss_over_arrays_MiB"] = (peak_rss_bytes() - arrays) / kMiB;
+  }
 }
 
 // What one conversion does before its checks: scan, create, load.
@@ -133,7 +137,7 @@ void BM_ScanAllocateLoad(benchmark::State& state) {
   load_figures().push_back({static_cast<double>(state.iterations()) * static_cast<double>(s.bytes) / 1e6 / seconds,
                             peak_rss_bytes(),
                             static_cast<double>(korvan::reader::sounding_array_bytes(dims).value_or(0))});
-  report(state, dims);
+  report(state, dims, true);
 }
 
 // The scan alone, to tell which pass is slow.
@@ -152,7 +156,7 @@ void BM_ScanOnly(benchmark::State& state) {
     benchmark::DoNotOptimize(dims);
   }
   if (state.error_occurred()) return;
-  report(state, dims);
+  report(state, dims, false);
 }
 
 // Each iteration reads 200 MB or more; a few of them are enough.

@@ -66,9 +66,11 @@ trap 'rm -f "$probe"' EXIT
 if [[ -x /usr/bin/time ]] && /usr/bin/time -v -o "$probe" true 2>/dev/null &&
    grep -q 'Maximum resident set size' "$probe"; then
   rss_tool=(/usr/bin/time -v -o "$probe")
+  rss_name="GNU time -v"
 else
   [[ -x $build/bench/peak_rss ]] || { echo "run_bench: need /usr/bin/time -v or $build/bench/peak_rss" >&2; exit 1; }
   rss_tool=("$build/bench/peak_rss" "$probe")
+  rss_name=peak_rss
 fi
 
 # measure STDIN STDOUT CMD... : runs CMD once; prints "<wall seconds> <peak RSS KiB>".
@@ -86,7 +88,7 @@ measure() {
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 echo "korvan2col benchmark: $runs run(s) per command, surveys of ${sizes// / MB, } MB," \
-     "$frequencies frequencies, $transmitters transmitter(s), seed $seed; peak RSS by ${rss_tool[0]##*/}"
+     "$frequencies frequencies, $transmitters transmitter(s), seed $seed; peak RSS by $rss_name"
 
 # 1. The surveys, made once.
 for size in $sizes; do
