@@ -1,5 +1,6 @@
-// peak_rss: runs a command and writes its peak resident set size to a file,
-// in the words GNU time -v uses, for machines without GNU time.
+// peak_rss: runs a command and writes its CPU times and peak resident set
+// size to a file, in the words GNU time -v uses, for machines without GNU
+// time.
 //
 //   peak_rss REPORT-FILE COMMAND [ARGUMENTS...]
 //
@@ -39,6 +40,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   // ru_maxrss is in KiB on Linux.
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  std::fprintf(report, "User time (seconds): %.2f\n", seconds(usage.ru_utime));
+  std::fprintf(report, "System time (seconds): %.2f\n", seconds(usage.ru_stime));
   std::fprintf(report, "Maximum resident set size (kbytes): %ld\n", usage.ru_maxrss);
   std::fclose(report);
   if (WIFEXITED(status)) return WEXITSTATUS(status);

@@ -9,7 +9,8 @@
 # The surveys are written once into DIR/bench-data (remade only when their
 # generator arguments change); the converter runs in DIR/bench-run/<size>,
 # where its vask.out stays. MB is 10^6 bytes, MiB 2^20 bytes; times are the
-# median wall time of N runs.
+# median wall time of N runs ("cpu s": the converter's median user + system
+# time, less sensitive to a busy machine than the wall time).
 #
 # Output check: the sha256 of every vask.out is written to
 # DIR/bench-run/vask.sha256 and compared with the previous run's sums.
@@ -73,7 +74,8 @@ else
   rss_name=peak_rss
 fi
 
-# measure STDIN STDOUT CMD... : runs CMD once; prints "<wall seconds> <peak RSS KiB>".
+# measure STDIN STDOUT CMD... : runs CMD once; prints
+# "<wall seconds> <peak RSS KiB> <CPU seconds, user + system>".
 measure() {
   local in=$1 out=$2
   shift 2
@@ -81,8 +83,10 @@ measure() {
   t0=$EPOCHREALTIME
   "${rss_tool[@]}" "$@" <"$in" >"$out"
   t1=$EPOCHREALTIME
-  rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$probe")
-  awk -v a="$t0" -v b="$t1" -v r="$rss" 'BEGIN { printf "%.6f %d\n", b - a, r }'
+  awk -F': ' -v a="$t0" -v b="$t1" '
+    /Maximum resident set size/ { rss = $2 }
+    /User time \(seconds\)|System time \(seconds\)/ { cpu += $2 }
+    END { printf "%.6f %d %.3f\n", b - a, rss, cpu }' "$probe"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -119,21 +123,21 @@ for size in $sizes; do
   for ((run = 1; run <= runs; ++run)); do
     read -r t_cat _ < <(measure /dev/null /dev/null cat "$file")
     read -r t_wc _ < <(measure /dev/null /dev/null wc -l "$file")
-    read -r t_k rss_k < <(cd "$dir" && measure "$dir/stdin" "$dir/console.txt" "$korvan")
+    read -r t_k rss_k cpu_k < <(cd "$dir" && measure "$dir/stdin" "$dir/console.txt" "$korvan")
     if ! grep -qx 'Done\.' "$dir/console.txt"; then
       echo "run_bench: korvan2col did not finish on $name:" >&2
       cat "$dir/console.txt" >&2
       exit 1
     fi
-    echo "$size $t_k $rss_k $t_cat $t_wc" >>"$results"
+    echo "$size $t_k $rss_k $t_cat $t_wc $cpu_k" >>"$results"
   done
   echo "$(sha256sum <"$dir/vask.out" | cut -d' ' -f1)  ${size}mb  $(cat "$file.args")" >>"$sums"
 done
 
 # 3. The table.
 echo
-printf '%-8s %10s %9s %9s %8s %8s %8s %8s %7s %10s %10s %9s\n' \
-  survey "input MB" soundings "korvan s" "MB/s" "cat s" "wc -l s" "floors s" ratio "RSS MiB" "arrays MiB" "RSS-arr"
+printf '%-7s %9s %9s %9s %7s %7s %7s %7s %8s %7s %8s %8s %8s\n' \
+  survey "input MB" soundings "korvan s" "cpu s" "MB/s" "cat s" "wc -l s" "floors s" ratio "RSS MiB" "arr MiB" "RSS-arr"
 targets=$work/targets.txt
 : >"$targets"
 first_size='' first_time='' first_bytes='' last_size='' last_time='' last_bytes=''
@@ -145,15 +149,16 @@ for size in $sizes; do
   rss=$(awk -v s="$size" '$1 == s { print $3 }' "$results" | sort -g | tail -n 1)
   t_cat=$(awk -v s="$size" '$1 == s { print $4 }' "$results" | median)
   t_wc=$(awk -v s="$size" '$1 == s { print $5 }' "$results" | median)
+  cpu_k=$(awk -v s="$size" '$1 == s { print $6 }' "$results" | median)
   # 12*n1 + 8*n2 + 13*n3 + 30*n4 with n2 = n1*F, n3 = n2*T, n4 = n3 (one receiver).
   arrays=$(awk -v n1="$n1" -v f="$frequencies" -v t="$transmitters" \
     'BEGIN { n2 = n1 * f; n3 = n2 * t; printf "%.0f", 12 * n1 + 8 * n2 + 13 * n3 + 30 * n3 }')
-  awk -v size="$size" -v bytes="$bytes" -v n1="$n1" -v tk="$t_k" -v tc="$t_cat" -v tw="$t_wc" \
+  awk -v size="$size" -v bytes="$bytes" -v n1="$n1" -v tk="$t_k" -v ck="$cpu_k" -v tc="$t_cat" -v tw="$t_wc" \
       -v rss="$rss" -v arr="$arrays" -v targets="$targets" 'BEGIN {
     mib = 1048576; rate = bytes / 1e6 / tk; floors = tc + tw; ratio = tk / floors
     rss_mib = rss * 1024 / mib; arr_mib = arr / mib
-    printf "%-8s %10.1f %9d %9.3f %8.1f %8.3f %8.3f %8.3f %7.2f %10.1f %10.1f %9.1f\n",
-      size "MB", bytes / 1e6, n1, tk, rate, tc, tw, floors, ratio, rss_mib, arr_mib, rss_mib - arr_mib
+    printf "%-7s %9.1f %9d %9.3f %7.2f %7.1f %7.3f %7.3f %8.3f %7.2f %8.1f %8.1f %8.1f\n",
+      size "MB", bytes / 1e6, n1, tk, ck, rate, tc, tw, floors, ratio, rss_mib, arr_mib, rss_mib - arr_mib
     printf "%s MB survey: time %.2fx (cat + wc -l), target <= 8x: %s\n", size, ratio,
       (ratio <= 8 ? "met" : "MISSED") >> targets
     printf "%s MB survey: peak RSS %.1f MiB, arrays + 32 MiB = %.1f MiB: %s\n", size, rss_mib,
