@@ -24,6 +24,15 @@ test-sanitize:
 
 test: test-plain test-sanitize
 
+# The big-survey benchmark: korvan2col next to cat and wc -l on surveys of
+# about 100, 200 and 400 MB. BENCH_ARGS go to bench/run_bench.sh, for
+# instance BENCH_ARGS="--runs 5 --compare saved".
+BENCH_ARGS ?=
+bench:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target korvan2col gen_survey peak_rss reader_bench
+	bench/run_bench.sh --build $(BUILD) $(BENCH_ARGS)
+
 run: build
 	$(BUILD)/driver/korvan2col
 

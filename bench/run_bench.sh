@@ -1,0 +1,224 @@
+#!/usr/bin/env bash
+# End-to-end benchmark of korvan2col on big synthetic surveys, next to two
+# floors that only read the file (cat > /dev/null and wc -l).
+#
+# usage: bench/run_bench.sh [--build DIR] [--runs N] [--sizes "100 200 400"]
+#                           [--frequencies F] [--transmitters T] [--seed S]
+#                           [--save DIR] [--compare DIR]
+#
+# The surveys are written once into DIR/bench-data (remade only when their
+# generator arguments change); the converter runs in DIR/bench-run/<size>,
+# where its vask.out stays. MB is 10^6 bytes, MiB 2^20 bytes; times are the
+# median wall time of N runs ("cpu s": the converter's median user + system
+# time, less sensitive to a busy machine than the wall time).
+#
+# Output check: the sha256 of every vask.out is written to
+# DIR/bench-run/vask.sha256 and compared with the previous run's sums.
+# --save DIR also copies the sums to DIR/vask.sha256; --compare DIR compares
+# them with DIR/vask.sha256 and makes the script fail when any output differs
+# (for before/after comparisons of a change).
+set -euo pipefail
+export LC_ALL=C
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$repo/build
+runs=3
+sizes="100 200 400"
+frequencies=5
+transmitters=1
+seed=1
+save_dir=
+compare_dir=
+
+usage() { sed -n '5,7p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+
+while [[ $# -gt 0 ]]; do
+  [[ $# -ge 2 ]] || usage
+  case $1 in
+    --build) build=$2 ;;
+    --runs) runs=$2 ;;
+    --sizes) sizes=$2 ;;
+    --frequencies) frequencies=$2 ;;
+    --transmitters) transmitters=$2 ;;
+    --seed) seed=$2 ;;
+    --save) save_dir=$2 ;;
+    --compare) compare_dir=$2 ;;
+    *) usage ;;
+  esac
+  shift 2
+done
+[[ $runs =~ ^[1-9][0-9]*$ ]] || usage
+build=$(cd "$build" && pwd)
+
+korvan=$build/driver/korvan2col
+gen=$build/bench/gen_survey
+for tool in "$korvan" "$gen"; do
+  [[ -x $tool ]] || { echo "run_bench: $tool not built (make bench builds it)" >&2; exit 1; }
+done
+
+data=$build/bench-data
+work=$build/bench-run
+mkdir -p "$data" "$work"
+probe=$(mktemp "$work/probe.XXXXXX")
+trap 'rm -f "$probe"' EXIT
+
+# Peak resident size: GNU time when there is one, else our own small
+# getrusage wrapper (built with the benchmarks).
+if [[ -x /usr/bin/time ]] && /usr/bin/time -v -o "$probe" true 2>/dev/null &&
+   grep -q 'Maximum resident set size' "$probe"; then
+  rss_tool=(/usr/bin/time -v -o "$probe")
+  rss_name="GNU time -v"
+else
+  [[ -x $build/bench/peak_rss ]] || { echo "run_bench: need /usr/bin/time -v or $build/bench/peak_rss" >&2; exit 1; }
+  rss_tool=("$build/bench/peak_rss" "$probe")
+  rss_name=peak_rss
+fi
+
+# measure STDIN STDOUT CMD... : runs CMD once; prints
+# "<wall seconds> <peak RSS KiB> <CPU seconds, user + system>".
+measure() {
+  local in=$1 out=$2
+  shift 2
+  local t0 t1 rss
+  t0=$EPOCHREALTIME
+  "${rss_tool[@]}" "$@" <"$in" >"$out"
+  t1=$EPOCHREALTIME
+  awk -F': ' -v a="$t0" -v b="$t1" '
+    /Maximum resident set size/ { rss = $2 }
+    /User time \(seconds\)|System time \(seconds\)/ { cpu += $2 }
+    END { printf "%.6f %d %.3f\n", b - a, rss, cpu }' "$probe"
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+echo "korvan2col benchmark: $runs run(s) per command, surveys of ${sizes// / MB, } MB," \
+     "$frequencies frequencies, $transmitters transmitter(s), seed $seed; peak RSS by $rss_name"
+
+# 1. The surveys, made once.
+for size in $sizes; do
+  file=$data/survey-${size}mb.prd
+  args="--size-mb $size --frequencies $frequencies --transmitters $transmitters --seed $seed"
+  if [[ ! -f $file || ! -f $file.args || $(cat "$file.args") != "$args $(stat -c %s "$file")" ]]; then
+    rm -f "$file" "$file.args"
+    # shellcheck disable=SC2086
+    "$gen" $args --out "$file"
+    echo "$args $(stat -c %s "$file")" >"$file.args"
+  fi
+done
+
+# 2. The runs, interleaved so that a busy moment on the machine hits every
+# command alike.
+sums=$work/vask.sha256
+[[ -f $sums ]] && mv "$sums" "$sums.previous"
+: >"$sums"
+results=$work/results.txt
+: >"$results"
+for size in $sizes; do
+  file=$data/survey-${size}mb.prd
+  name=survey-${size}mb.prd
+  dir=$work/${size}mb
+  mkdir -p "$dir"
+  ln -sfn "$file" "$dir/$name"
+  echo "$name" >"$dir/stdin"
+  for ((run = 1; run <= runs; ++run)); do
+    read -r t_cat _ < <(measure /dev/null /dev/null cat "$file")
+    read -r t_wc _ < <(measure /dev/null /dev/null wc -l "$file")
+    read -r t_k rss_k cpu_k < <(cd "$dir" && measure "$dir/stdin" "$dir/console.txt" "$korvan")
+    if ! grep -qx 'Done\.' "$dir/console.txt"; then
+      echo "run_bench: korvan2col did not finish on $name:" >&2
+      cat "$dir/console.txt" >&2
+      exit 1
+    fi
+    echo "$size $t_k $rss_k $t_cat $t_wc $cpu_k" >>"$results"
+  done
+  echo "$(sha256sum <"$dir/vask.out" | cut -d' ' -f1)  ${size}mb  $(cat "$file.args")" >>"$sums"
+done
+
+# 3. The table.
+echo
+printf '%-7s %9s %9s %9s %7s %7s %7s %7s %8s %7s %8s %8s %8s\n' \
+  survey "input MB" soundings "korvan s" "cpu s" "MB/s" "cat s" "wc -l s" "floors s" ratio "RSS MiB" "arr MiB" "RSS-arr"
+targets=$work/targets.txt
+: >"$targets"
+first_size='' first_time='' first_bytes='' last_size='' last_time='' last_bytes=''
+for size in $sizes; do
+  file=$data/survey-${size}mb.prd
+  bytes=$(stat -c %s "$file")
+  n1=$(head -n 1 "$file" | tr -d ' \r')
+  t_k=$(awk -v s="$size" '$1 == s { print $2 }' "$results" | median)
+  rss=$(awk -v s="$size" '$1 == s { print $3 }' "$results" | sort -g | tail -n 1)
+  t_cat=$(awk -v s="$size" '$1 == s { print $4 }' "$results" | median)
+  t_wc=$(awk -v s="$size" '$1 == s { print $5 }' "$results" | median)
+  cpu_k=$(awk -v s="$size" '$1 == s { print $6 }' "$results" | median)
+  # 12*n1 + 8*n2 + 13*n3 + 30*n4 with n2 = n1*F, n3 = n2*T, n4 = n3 (one receiver).
+  arrays=$(awk -v n1="$n1" -v f="$frequencies" -v t="$transmitters" \
+    'BEGIN { n2 = n1 * f; n3 = n2 * t; printf "%.0f", 12 * n1 + 8 * n2 + 13 * n3 + 30 * n3 }')
+  awk -v size="$size" -v bytes="$bytes" -v n1="$n1" -v tk="$t_k" -v ck="$cpu_k" -v tc="$t_cat" -v tw="$t_wc" \
+      -v rss="$rss" -v arr="$arrays" -v targets="$targets" 'BEGIN {
+    mib = 1048576; rate = bytes / 1e6 / tk; floors = tc + tw; ratio = tk / floors
+    rss_mib = rss * 1024 / mib; arr_mib = arr / mib
+    printf "%-7s %9.1f %9d %9.3f %7.2f %7.1f %7.3f %7.3f %8.3f %7.2f %8.1f %8.1f %8.1f\n",
+      size "MB", bytes / 1e6, n1, tk, ck, rate, tc, tw, floors, ratio, rss_mib, arr_mib, rss_mib - arr_mib
+    printf "%s MB survey: time %.2fx (cat + wc -l), target <= 8x: %s\n", size, ratio,
+      (ratio <= 8 ? "met" : "MISSED") >> targets
+    printf "%s MB survey: peak RSS %.1f MiB, arrays + 32 MiB = %.1f MiB: %s\n", size, rss_mib,
+      arr_mib + 32, (rss_mib <= arr_mib + 32 ? "met" : "MISSED") >> targets
+  }'
+  if [[ -z $first_size ]]; then first_size=$size first_time=$t_k first_bytes=$bytes; fi
+  last_size=$size last_time=$t_k last_bytes=$bytes
+done
+echo
+echo "Targets:"
+awk -v s="$last_size" -v b="$last_bytes" -v t="$last_time" 'BEGIN {
+  rate = b / 1e6 / t
+  printf "%s MB survey: %.1f MB/s, target >= 300 MB/s: %s\n", s, rate, (rate >= 300 ? "met" : "MISSED") }'
+cat "$targets"
+if [[ $first_size != "$last_size" ]]; then
+  # Linear growth would be the size ratio; 10% slack on top (4.4x for 100 -> 400 MB).
+  awk -v s0="$first_size" -v s1="$last_size" -v t0="$first_time" -v t1="$last_time" \
+      -v b0="$first_bytes" -v b1="$last_bytes" 'BEGIN {
+    growth = t1 / t0; limit = 1.1 * b1 / b0
+    printf "growth %s -> %s MB: time %.2fx, target <= %.2fx: %s\n", s0, s1, growth, limit,
+      (growth <= limit ? "met" : "MISSED") }'
+fi
+
+# 4. The outputs.
+echo
+echo "vask.out sha256 (in $sums):"
+cat "$sums"
+compare() {  # compare SUMS-FILE LABEL
+  local label=$2 differ=0
+  while read -r sum size rest; do
+    local old
+    old=$(awk -v s="$size" '$2 == s { print $1 }' "$1")
+    if [[ -z $old ]]; then
+      echo "$size: not in $label"
+    elif [[ $(awk -v s="$size" '$2 == s { $1 = $2 = ""; sub(/^ +/, ""); print }' "$1") != "$rest" ]]; then
+      echo "$size: survey made with other arguments in $label, not compared"
+    elif [[ $old == "$sum" ]]; then
+      echo "$size: identical to $label"
+    else
+      echo "$size: DIFFERS from $label"
+      differ=1
+    fi
+  done <"$sums"
+  return $differ
+}
+status=0
+if [[ -f $sums.previous ]]; then compare "$sums.previous" "the previous run" || true; fi
+if [[ -n $compare_dir ]]; then
+  if [[ -f $compare_dir/vask.sha256 ]]; then
+    compare "$compare_dir/vask.sha256" "$compare_dir/vask.sha256" || status=1
+  else
+    echo "run_bench: no $compare_dir/vask.sha256 to compare with" >&2
+    status=1
+  fi
+fi
+if [[ -n $save_dir ]]; then
+  mkdir -p "$save_dir"
+  cp "$sums" "$save_dir/vask.sha256"
+  echo "sums saved to $save_dir/vask.sha256"
+fi
+echo
+echo "Note: wall times on a shared machine are noisy; compare runs made under the same load."
+exit $status
