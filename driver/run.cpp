@@ -54,10 +54,11 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
     name = read_name(standard_input);
   }
 
-  const reader::Dimensions dims = reader::getdims_mod::getdims(name, console);
+  std::optional<reader::SplitPoint> split;
+  const reader::Dimensions dims = reader::getdims_mod::getdims(name, console, &split);
   std::optional<reader::SoundingArrays> arrays = reader::allocate_sounding_arrays(dims);
   if (!arrays) estop("error allocating space for arrays");
-  reader::getprd_mod::getprd(name, dims, *arrays);
+  reader::getprd_mod::getprd(name, dims, *arrays, split);
   check_suitability(*arrays, dims.nsound);
 
   console.write_record("  Writing converted data to file \"vask.out\".");

@@ -24,8 +24,6 @@ namespace {
 using textio::IoStatus;
 using textio::Item;
 
-// Files smaller than this are scanned by one thread.
-constexpr std::uint64_t kSplitMinimumBytes = std::uint64_t{16} << 20;
 // A guessed start must carry this many sounding entries without a fault.
 constexpr std::int64_t kTrialSoundings = 4;
 constexpr std::uint64_t kTrialBytes = std::uint64_t{4} << 20;
@@ -218,7 +216,8 @@ struct SecondThread {
 
 }  // namespace
 
-Dimensions getdims(std::string_view name, textio::Console& console, std::optional<SplitPoint>* split) {
+Dimensions getdims(std::string_view name, textio::Console& console, std::optional<SplitPoint>* split,
+                   std::uint64_t split_minimum_bytes) {
   if (!textio::file_exists(name)) emsgstop("file " + quoted(name) + " does not exist");
   textio::InputUnit unit;
   if (unit.open(name) != IoStatus::ok) emsgstop("error opening predicted data file " + quoted(name));
@@ -236,7 +235,7 @@ Dimensions getdims(std::string_view name, textio::Console& console, std::optiona
   SecondThread second;
   ScanLimits limits;
   const std::uint64_t size = unit.file_size();
-  if (size >= kSplitMinimumBytes) {
+  if (size >= split_minimum_bytes && size > 0) {
     second.result = std::async(std::launch::async, scan_second_half, std::string(name), size / 2,
                                std::cref(second.cancel), std::ref(second.start_found));
     limits.stop = &second.start;

@@ -23,9 +23,13 @@ struct SplitPoint {
 
 namespace korvan::reader::getdims_mod {
 
+// Files from this size on are scanned by two threads.
+inline constexpr std::uint64_t kSplitMinimumBytes = std::uint64_t{16} << 20;
+
 // Shows the notice with the number of soundings found. Every failure ends the
 // run with its message. On a large file the scan also reads its second half
 // in another thread; `split`, when given, receives the confirmed split point.
-Dimensions getdims(std::string_view name, textio::Console& console, std::optional<SplitPoint>* split = nullptr);
+Dimensions getdims(std::string_view name, textio::Console& console, std::optional<SplitPoint>* split = nullptr,
+                   std::uint64_t split_minimum_bytes = kSplitMinimumBytes);
 
 }  // namespace korvan::reader::getdims_mod

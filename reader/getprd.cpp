@@ -1,7 +1,9 @@
 // The data load.
 #include "reader/getprd.h"
 
+#include <atomic>
 #include <cstdint>
+#include <future>
 #include <string>
 
 #include "reader/messages.h"
@@ -33,7 +35,11 @@ class Load {
   Load(std::string_view name, const Dimensions& dims, SoundingArrays& a)
       : name_(name), dims_(dims), a_(a), reader_(unit_) {}
 
-  void run();
+  void run(const std::optional<SplitPoint>& split);
+
+  // The second thread's share: soundings from split.isound on, read from
+  // split.offset, until done or cancelled.
+  void run_from(const SplitPoint& split, const std::atomic<bool>& cancel);
 
  private:
   void sounding(std::int32_t isound);
@@ -54,13 +60,60 @@ class Load {
   textio::FreeFormatReader reader_;
 };
 
-void Load::run() {
+// The second thread of a split load. However the first thread's share ends,
+// the second thread is stopped and waited for before anything goes on.
+class SecondLoad {
+ public:
+  SecondLoad(std::string_view name, const Dimensions& dims, SoundingArrays& a, const SplitPoint& split)
+      : load_(name, dims, a), result_(std::async(std::launch::async, [this, split] { load_.run_from(split, cancel_); })) {}
+  ~SecondLoad() { abandon(); }
+  SecondLoad(const SecondLoad&) = delete;
+  SecondLoad& operator=(const SecondLoad&) = delete;
+
+  // Waits for it and passes on its failure.
+  void finish() {
+    if (result_.valid()) result_.get();
+  }
+  void abandon() {
+    cancel_ = true;
+    if (result_.valid()) result_.wait();
+  }
+
+ private:
+  Load load_;
+  std::atomic<bool> cancel_{false};
+  std::future<void> result_;
+};
+
+void Load::run(const std::optional<SplitPoint>& split) {
   if (!textio::file_exists(name_)) emsgstop("file " + quoted(name_) + " does not exist");
   if (unit_.open(name_) != IoStatus::ok) emsgstop("error opening " + quoted(name_) + " for the second time");
   std::int32_t announced = 0;  // read and not used: the scan's count rules
   const Item header[] = {Item::of(announced)};
   if (reader_.read(header) != IoStatus::ok) emsgstop("error during the second reading of the number of soundings");
-  for (std::int32_t isound = 1; isound <= dims_.nsound; ++isound) sounding(isound);
+
+  std::int32_t isound = 1;
+  if (split && split->isound > 1 && split->isound <= dims_.nsound) {
+    SecondLoad second(name_, dims_, a_, *split);
+    for (; isound < split->isound; ++isound) sounding(isound);
+    if (unit_.position() == split->offset) {
+      second.finish();  // its first failure, if any, is the next in file order
+      isound = dims_.nsound + 1;
+    } else {
+      // The file is not as the scan saw it: load the rest here, in order.
+      second.abandon();
+    }
+  }
+  for (; isound <= dims_.nsound; ++isound) sounding(isound);
+  if (unit_.close() != IoStatus::ok) emsgstop("error closing file " + quoted(name_));
+}
+
+void Load::run_from(const SplitPoint& split, const std::atomic<bool>& cancel) {
+  if (unit_.open(name_, split.offset) != IoStatus::ok) emsgstop("error opening " + quoted(name_) + " for the second time");
+  for (std::int32_t isound = split.isound; isound <= dims_.nsound; ++isound) {
+    if (cancel.load(std::memory_order_relaxed)) return;
+    sounding(isound);
+  }
   if (unit_.close() != IoStatus::ok) emsgstop("error closing file " + quoted(name_));
 }
 
@@ -142,9 +195,10 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
 
 }  // namespace
 
-void getprd(std::string_view name, const Dimensions& dims, SoundingArrays& arrays) {
+void getprd(std::string_view name, const Dimensions& dims, SoundingArrays& arrays,
+            const std::optional<SplitPoint>& split) {
   Load load(name, dims, arrays);
-  load.run();
+  load.run(split);
 }
 
 }  // namespace korvan::reader::getprd_mod
