@@ -100,22 +100,6 @@ std::uint64_t round_down_scale(const BinaryFloat& v, int t) {
 
 }  // namespace
 
-BinaryFloat decompose(float value) {
-  const auto bits = std::bit_cast<std::uint32_t>(value);
-  const std::uint32_t biased = (bits >> 23) & 0xFFU;
-  const std::uint32_t fraction = bits & 0x7FFFFFU;
-  BinaryFloat out{};
-  out.negative = (bits >> 31) != 0;
-  if (biased == 0) {
-    out.significand = fraction;
-    out.exponent = -149;
-  } else {
-    out.significand = fraction | 0x800000U;
-    out.exponent = static_cast<int>(biased) - 150;
-  }
-  return out;
-}
-
 std::uint64_t scaled_round(const BinaryFloat& value, int scale) {
   if (value.significand == 0) return 0;
   return scale >= 0 ? round_up_scale(value, scale) : round_down_scale(value, scale);
