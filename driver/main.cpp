@@ -22,6 +22,12 @@ void print(const std::string& text) {
 
 }  // namespace
 
+#if defined(__SANITIZE_ADDRESS__)
+// Under AddressSanitizer a refused allocation must still come back as null,
+// as it does in the plain build, so that the run stops with its message.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+#endif
+
 int main(int argc, char** argv) {
   namespace driver = korvan::driver;
   namespace textio = korvan::textio;

@@ -22,8 +22,9 @@ namespace {
 using textio::IoStatus;
 
 // The name as typed at the prompt: one free-format text value, moved to the
-// left and trimmed. A value longer than the field would be cut to a name
-// the user did not type, so it stops the run instead.
+// left and trimmed. A value that the field cannot hold (blanks inside the
+// quotes before the name count, blanks after it do not) would be cut to a
+// name the user did not type, so it stops the run instead.
 std::string read_name(textio::InputUnit& standard_input) {
   std::array<char, kNameLength> field;
   field.fill(' ');

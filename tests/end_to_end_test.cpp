@@ -207,6 +207,8 @@ TEST(EndToEnd, EarlyStopsLeaveVaskOutAlone) {
       {"only empty lines at the prompt", "\n\n   \n", "", "Stop: error reading file name.\n"},
       {"name longer than 99 characters", std::string(100, 'n') + "\n", "",
        "Stop: file name longer than 99 characters.\n"},
+      {"quoted blanks before a name of 98 characters", "'  " + std::string(98, 'n') + "'\n", "",
+       "Stop: file name longer than 99 characters.\n"},
       {"missing data file", "nosuch.prd\n", kTypicalFile, "Stop: file \"nosuch.prd\" does not exist.\n"},
       {"a slash only: an empty name", "/\n", kTypicalFile, "Stop: file \"\" does not exist.\n"},
       {"scan stops", "data.prd\n", "1\n1 2 1\n110 1\n1 -30 z 1\n",
@@ -287,6 +289,7 @@ TEST(EndToEnd, TypedNames) {
       {"after empty lines, with trailing words", "\n\n  data.prd and more\n", "data.prd", "data.prd"},
       {"quoted path with a slash", "\"sub dir/data.prd\"\n", "sub dir/data.prd", "sub dir/data.prd"},
       {"99 characters", name99 + "\n", name99, name99},
+      {"99 characters quoted, blanks after them", "'" + name99 + "    '\n", name99, name99},
   };
   for (const Case& c : cases) {
     ScratchDir dir;

@@ -292,7 +292,7 @@ TEST(FreeFormatRead, FileNameLongerThanItsFieldKeepsFirstCharacters) {
   EXPECT_EQ(slots.value_length(0), 120u);
 }
 
-TEST(FreeFormatRead, TextItemReportsTheFullValueLength) {
+TEST(FreeFormatRead, TextItemReportsTheFullValueLengthWithoutTrailingBlanks) {
   struct Case {
     std::string input;
     std::string_view kinds;
@@ -305,6 +305,9 @@ TEST(FreeFormatRead, TextItemReportsTheFullValueLength) {
       {"3*'xyz'", "t1 t1 t1", {3, 3, 3}},
       {"2*xyz 'a' b", "t1 t1 t2 t1", {3, 3, 1, 1}},
       {"'" + std::string(300, 'q') + "'", "t99", {300}},
+      {"'  ab  '", "t9", {4}},
+      {"'ab \n  '", "t9", {2}},
+      {"'" + std::string(99, 'n') + std::string(5, ' ') + "'", "t99", {99}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);

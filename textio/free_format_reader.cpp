@@ -254,8 +254,11 @@ IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::strin
 IoStatus FreeFormatReader::read_quoted(char mark) {
   quoted_.clear();
   quoted_length_ = 0;
+  quoted_significant_ = 0;
   ++pos_;
   auto append = [this](std::string_view part) {
+    const std::size_t last = part.find_last_not_of(' ');
+    if (last != std::string_view::npos) quoted_significant_ = quoted_length_ + last + 1;
     quoted_length_ += part.size();
     if (quoted_.size() < text_cap_) quoted_.append(part.substr(0, text_cap_ - quoted_.size()));
   };
@@ -290,7 +293,7 @@ IoStatus FreeFormatReader::store(const Item& item, std::string_view value, bool 
                                                                     : IoStatus::malformed;
     case ItemKind::text:
       convert_text(value, std::span<char>(static_cast<char*>(item.target), item.length));
-      if (item.value_length != nullptr) *item.value_length = quoted ? quoted_length_ : value.size();
+      if (item.value_length != nullptr) *item.value_length = quoted ? quoted_significant_ : value.size();
       return IoStatus::ok;
   }
   return IoStatus::malformed;

@@ -22,7 +22,9 @@ struct Item {
   ItemKind kind;
   void* target;
   std::size_t length = 0;                 // text items: the field length
-  std::size_t* value_length = nullptr;    // text items: the value's full length
+  // Text items: the value's full length up to its last non-blank character,
+  // however much of it the field holds.
+  std::size_t* value_length = nullptr;
 
   static Item of(std::int32_t& v) { return {ItemKind::integer, &v}; }
   static Item of(float& v) { return {ItemKind::real, &v}; }
@@ -83,7 +85,8 @@ class FreeFormatReader {
   std::string_view repeat_value_;
   std::size_t record_position_ = 0;
   std::string quoted_;  // a quoted value, kept up to the longest field's length
-  std::size_t quoted_length_ = 0;  // its full length
+  std::size_t quoted_length_ = 0;       // its full length
+  std::size_t quoted_significant_ = 0;  // its length without trailing blanks
   std::size_t text_cap_ = 0;
 };
 
