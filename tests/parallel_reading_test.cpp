@@ -1,0 +1,204 @@
+// The scan and the load of a large file run in two threads from a split
+// point near the middle. Whatever the file holds, that must give exactly
+// what one thread gives: the same notice, the same stop line (the first
+// failure in file order, numbered from the file's start) or the same arrays.
+#include <cstring>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "reader/getdims.h"
+#include "reader/getprd.h"
+#include "reader/sounding_arrays.h"
+#include "tests/test_support.h"
+#include "textio/console.h"
+#include "textio/termination.h"
+
+namespace korvan {
+namespace {
+
+using reader::Dimensions;
+using reader::SplitPoint;
+using testing::ScratchDir;
+
+struct Outcome {
+  std::string console;
+  std::string stop;
+  std::string arrays;  // every array's bytes, in order
+  bool split_used = false;
+
+  bool operator==(const Outcome& other) const {
+    return console == other.console && stop == other.stop && arrays == other.arrays;
+  }
+};
+
+template <typename Array>
+void append_bytes(std::string& out, const Array& a) {
+  out.append(reinterpret_cast<const char*>(a.data()), static_cast<std::size_t>(a.size()) * sizeof(*a.data()));
+}
+
+Outcome read_file(const std::string& path, bool split) {
+  Outcome outcome;
+  textio::Console console(&outcome.console);
+  try {
+    std::optional<SplitPoint> point;
+    const Dimensions dims =
+        reader::getdims_mod::getdims(path, console, &point, split ? 0 : std::numeric_limits<std::uint64_t>::max());
+    outcome.split_used = point.has_value();
+    std::optional<reader::SoundingArrays> a = reader::allocate_sounding_arrays(dims);
+    if (!a) {
+      outcome.stop = "allocation refused";
+      return outcome;
+    }
+    reader::getprd_mod::getprd(path, dims, *a, point);
+    append_bytes(outcome.arrays, a->soundx);
+    append_bytes(outcome.arrays, a->soundy);
+    append_bytes(outcome.arrays, a->nfreqs);
+    append_bytes(outcome.arrays, a->freq);
+    append_bytes(outcome.arrays, a->nt);
+    append_bytes(outcome.arrays, a->momt);
+    append_bytes(outcome.arrays, a->zt);
+    append_bytes(outcome.arrays, a->ot);
+    append_bytes(outcome.arrays, a->nr);
+    append_bytes(outcome.arrays, a->momr);
+    append_bytes(outcome.arrays, a->trx);
+    append_bytes(outcome.arrays, a->try_);
+    append_bytes(outcome.arrays, a->zr);
+    append_bytes(outcome.arrays, a->or_);
+    append_bytes(outcome.arrays, a->prd);
+    append_bytes(outcome.arrays, a->ontype);
+    append_bytes(outcome.arrays, a->octype);
+  } catch (const textio::FatalStop& stop) {
+    outcome.stop = stop.console_line();
+  }
+  return outcome;
+}
+
+// A survey of `soundings` soundings with varied counts, as lines.
+std::vector<std::string> survey_lines(std::mt19937& rng, int soundings) {
+  std::vector<std::string> lines = {std::to_string(soundings)};
+  const auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  for (int s = 0; s < soundings; ++s) {
+    const int nfreq = 1 + pick(3);
+    lines.push_back(std::to_string(500000 + s) + ".25 " + std::to_string(6000000 + pick(1000)) + ".5 " +
+                    std::to_string(nfreq));
+    for (int f = 0; f < nfreq; ++f) {
+      const int ntx = 1 + pick(2);
+      lines.push_back(std::to_string(110 * (f + 1)) + ".0 " + std::to_string(ntx));
+      for (int t = 0; t < ntx; ++t) {
+        const int nrx = 1 + pick(2);
+        lines.push_back("1.0 -30." + std::to_string(pick(10)) + " " + "xyzXZ"[pick(5)] + " " + std::to_string(nrx));
+        for (int r = 0; r < nrx; ++r) {
+          const char component = "bBiIqQ"[pick(6)];
+          std::string line = "1.0 10.0 0.0 -30.0 z " + std::to_string(pick(5)) + " " + component + " " +
+                             std::to_string(pick(5000)) + "." + std::to_string(pick(100));
+          if (component == 'b' || component == 'B') line += " -" + std::to_string(pick(90)) + ".125";
+          lines.push_back(line);
+        }
+      }
+    }
+  }
+  return lines;
+}
+
+// Damage of the kinds that hand edits and broken transfers leave behind.
+void damage(std::mt19937& rng, std::vector<std::string>& lines) {
+  if (lines.size() < 2) return;
+  const auto pick = [&rng](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+  const std::size_t at = 1 + pick(lines.size() - 1);
+  switch (pick(9)) {
+    case 0: lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at)); break;
+    case 1: lines[at] = "garbage " + lines[at]; break;
+    case 2: lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), ""); break;
+    case 3: lines[at] += " 7 8 9"; break;
+    case 4: lines[at] = lines[at].substr(0, lines[at].size() / 2); break;
+    case 5: {  // an entry spread over two lines
+      const std::size_t blank = lines[at].find(' ');
+      if (blank != std::string::npos) lines[at][blank] = '\n';
+      break;
+    }
+    case 6: lines[at] = "0.0 1"; break;
+    case 7: lines[at] += " /"; break;
+    default: lines.resize(at); break;
+  }
+}
+
+std::string join(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+TEST(ParallelReading, SplitReadingOfAnIntactSurveyIsUsedAndGivesTheSameArrays) {
+  ScratchDir dir;
+  std::mt19937 rng(7);
+  for (int soundings : {10, 57, 300}) {
+    dir.write("s.prd", join(survey_lines(rng, soundings)));
+    const Outcome alone = read_file(dir.file("s.prd").string(), false);
+    const Outcome split = read_file(dir.file("s.prd").string(), true);
+    EXPECT_TRUE(split.split_used) << soundings;
+    EXPECT_FALSE(alone.split_used);
+    EXPECT_TRUE(alone.stop.empty()) << alone.stop;
+    EXPECT_EQ(split, alone) << soundings;
+  }
+}
+
+TEST(ParallelReading, DamagedSurveysGiveTheSameOutcomeEitherWay) {
+  ScratchDir dir;
+  std::mt19937 rng(11);
+  const int cases = testing::kSanitized ? 100 : 600;
+  int splits = 0;
+  for (int n = 0; n < cases; ++n) {
+    std::vector<std::string> lines = survey_lines(rng, 2 + static_cast<int>(rng() % 12));
+    const int damages = 1 + static_cast<int>(rng() % 3);
+    for (int d = 0; d < damages; ++d) damage(rng, lines);
+    const std::string text = join(lines);
+    dir.write("s.prd", text);
+    const Outcome alone = read_file(dir.file("s.prd").string(), false);
+    const Outcome split = read_file(dir.file("s.prd").string(), true);
+    splits += split.split_used ? 1 : 0;
+    ASSERT_EQ(split.console, alone.console) << text;
+    ASSERT_EQ(split.stop, alone.stop) << text;
+    ASSERT_EQ(split.arrays, alone.arrays) << text;
+  }
+  // Most damaged files still have a usable split point.
+  EXPECT_GT(splits, cases / 4);
+}
+
+TEST(ParallelReading, FailuresInTheSecondHalfAreNumberedFromTheFileStart) {
+  ScratchDir dir;
+  std::mt19937 rng(3);
+  std::vector<std::string> lines = {"40"};
+  for (int s = 0; s < 40; ++s) {
+    lines.push_back("100.0 200.0 1");
+    lines.push_back("110.0 1");
+    lines.push_back(s == 37 ? "1.0 -30.0 w 1" : "1.0 -30.0 z 1");
+    lines.push_back(s == 5 || s == 33 ? "1.0 10.0 0.0 -30.0 z 1 c 1.5" : "1.0 10.0 0.0 -30.0 z 1 b 1.5 2.5");
+  }
+  const std::string path = dir.file("s.prd").string();
+  // A load failure in each half: the first one in the file is reported.
+  dir.write("s.prd", join(lines));
+  Outcome split = read_file(path, true);
+  EXPECT_TRUE(split.split_used);
+  EXPECT_EQ(split.stop.rfind("Stop: invalid data combo. for (ir=1,it=1,ifreq=1,isound=6,file=", 0), 0u) << split.stop;
+  EXPECT_EQ(split, read_file(path, false));
+  // Only in the second half.
+  lines[4 * 5 + 4] = "1.0 10.0 0.0 -30.0 z 1 b 1.5 2.5";
+  dir.write("s.prd", join(lines));
+  split = read_file(path, true);
+  EXPECT_NE(split.stop.find("isound=34,"), std::string::npos) << split.stop;
+  EXPECT_EQ(split, read_file(path, false));
+  // A scan failure late in the file comes before any load failure.
+  lines[4 * 39 + 2] = "110.0 0";
+  dir.write("s.prd", join(lines));
+  split = read_file(path, true);
+  EXPECT_EQ(split.stop, "Stop: no. of transmitters < 1 for frequency 1, sounding 40.");
+  EXPECT_EQ(split, read_file(path, false));
+}
+
+}  // namespace
+}  // namespace korvan
