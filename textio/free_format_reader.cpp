@@ -6,6 +6,7 @@
 #include <array>
 #include <limits>
 
+#include "textio/plain_number.h"
 #include "textio/value_conversion.h"
 
 namespace korvan::textio {
@@ -116,6 +117,18 @@ IoStatus FreeFormatReader::fill_items(std::span<const Item> items) {
       while (p != end && is_blank(*p)) ++p;
       pos_ = static_cast<std::size_t>(p - base);
       if (p != end && (kClasses[static_cast<unsigned char>(*p)] & kSpecial) == 0) {
+        // Numbers are converted in the pass that finds their end.
+        const char* after = nullptr;
+        if (item.kind == ItemKind::real) {
+          after = parse_plain_real(p, end, *static_cast<float*>(item.target));
+        } else if (item.kind == ItemKind::integer) {
+          after = parse_plain_integer(p, end, *static_cast<std::int32_t*>(item.target));
+        }
+        if (after != nullptr) {
+          pos_ = static_cast<std::size_t>(after - base);
+          null_comma_ = false;
+          continue;
+        }
         const char* const start = p;
         std::uint8_t seen = 0;
         while (p != end) {

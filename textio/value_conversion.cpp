@@ -1,6 +1,8 @@
 // Integer, real and text conversions of free-format values.
 #include "textio/value_conversion.h"
 
+#include "textio/plain_number.h"
+
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -77,16 +79,9 @@ bool resolve_out_of_range(const std::string& normalized, bool negative, float& v
   return true;
 }
 
-// Powers of ten that a double holds exactly.
-constexpr double kExactPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // The common case, decided without from_chars: up to 19 digits and a small
-// exponent. Then w * 10^k or w / 10^k in double is the exact value rounded
-// once (both operands are exact doubles); rounding that double to float
-// again is the float nearest to the exact value unless the double lands
-// exactly on a midpoint between two floats, which is left to the full path.
-// Returns false whenever the text is anything but such a plain number.
+// exponent (see decimal_to_float). Returns false whenever the text is
+// anything but such a number.
 inline bool convert_real_fast(std::string_view s, float& value) {
   const char* p = s.data();
   const char* const end = p + s.size();
@@ -125,20 +120,7 @@ inline bool convert_real_fast(std::string_view s, float& value) {
     }
     scale += exponent_negative ? -exponent : exponent;
   }
-  if (w == 0) {
-    value = negative ? -0.0f : 0.0f;
-    return true;
-  }
-  if (w > (std::uint64_t{1} << 53) || scale < -22 || scale > 22) return false;
-  const double exact_operand = static_cast<double>(w);
-  const double d = scale >= 0 ? exact_operand * kExactPow10[scale] : exact_operand / kExactPow10[-scale];
-  // A double holds 29 more significand bits than a float; a midpoint has
-  // exactly the top one of them set.
-  const auto bits = std::bit_cast<std::uint64_t>(d);
-  if ((bits & ((std::uint64_t{1} << 29) - 1)) == (std::uint64_t{1} << 28)) return false;
-  const auto f = static_cast<float>(d);
-  value = negative ? -f : f;
-  return true;
+  return decimal_to_float(w, scale, negative, value);
 }
 
 }  // namespace

@@ -1,0 +1,86 @@
+// Plain decimal numbers, as they stand in almost every data line: an
+// optional sign, digits, optionally a point and more digits, and then the
+// end of the token. The reader converts them in the same pass that finds
+// the token's end; anything else goes the general way.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+namespace korvan::textio {
+
+// Powers of ten that a double holds exactly.
+inline constexpr double kExactPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                           1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                           1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The float nearest to w * 10^scale, when that can be had cheaply: with w
+// below 2^53 and |scale| at most 22, w * 10^k or w / 10^k in double is the
+// exact value rounded once (both operands are exact doubles); rounding that
+// double to float again gives the float nearest to the exact value unless
+// the double lands exactly on a midpoint between two floats. False then, and
+// for anything outside those bounds: the caller takes the general way.
+inline bool decimal_to_float(std::uint64_t w, int scale, bool negative, float& value) {
+  if (w == 0) {
+    value = negative ? -0.0f : 0.0f;
+    return true;
+  }
+  if (w > (std::uint64_t{1} << 53) || scale < -22 || scale > 22) return false;
+  const auto operand = static_cast<double>(w);
+  const double d = scale >= 0 ? operand * kExactPow10[scale] : operand / kExactPow10[-scale];
+  // A double holds 29 more significand bits than a float; a midpoint has
+  // exactly the top one of them set.
+  const auto bits = std::bit_cast<std::uint64_t>(d);
+  if ((bits & ((std::uint64_t{1} << 29) - 1)) == (std::uint64_t{1} << 28)) return false;
+  const auto f = static_cast<float>(d);
+  value = negative ? -f : f;
+  return true;
+}
+
+inline bool plain_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// What may follow a value on its line: a blank, tab, comma, slash or the end.
+inline bool plain_token_end(const char* p, const char* end) {
+  return p == end || *p == ' ' || *p == '\t' || *p == ',' || *p == '/';
+}
+
+// A plain real at p: the position after it, or nullptr to go the general way.
+inline const char* parse_plain_real(const char* p, const char* end, float& value) {
+  bool negative = false;
+  if (p != end && (*p == '-' || *p == '+')) {
+    negative = *p == '-';
+    ++p;
+  }
+  std::uint64_t w = 0;
+  const char* const whole = p;
+  while (p != end && plain_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
+  int digits = static_cast<int>(p - whole);
+  int scale = 0;
+  if (p != end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p != end && plain_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
+    scale = -static_cast<int>(p - fraction);
+    digits -= scale;
+  }
+  // More than 19 digits (leading zeros included) could have wrapped w.
+  if (digits == 0 || digits > 19 || !plain_token_end(p, end)) return nullptr;
+  return decimal_to_float(w, scale, negative, value) ? p : nullptr;
+}
+
+// A plain integer at p: the position after it, or nullptr to go the general way.
+inline const char* parse_plain_integer(const char* p, const char* end, std::int32_t& value) {
+  bool negative = false;
+  if (p != end && (*p == '-' || *p == '+')) {
+    negative = *p == '-';
+    ++p;
+  }
+  std::int64_t magnitude = 0;
+  const char* const first = p;
+  while (p != end && plain_digit(*p) && p - first < 10) magnitude = magnitude * 10 + (*p++ - '0');
+  if (p == first || !plain_token_end(p, end)) return nullptr;
+  if (magnitude > (negative ? std::int64_t{2147483648} : std::int64_t{2147483647})) return nullptr;
+  value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+  return p;
+}
+
+}  // namespace korvan::textio
