@@ -103,10 +103,7 @@ void FreeFormatReader::save(LineMark& mark) const {
 }
 
 IoStatus FreeFormatReader::fill_items(std::span<const Item> items) {
-  text_cap_ = 0;
-  for (const Item& item : items) {
-    if (item.kind == ItemKind::text) text_cap_ = std::max(text_cap_, item.length);
-  }
+  items_ = items;
   for (const Item& item : items) {
     // The common case first: no repeat pending, and after any blanks a plain
     // token (no comma, slash, quote, parenthesis or asterisk) on this record.
@@ -246,10 +243,9 @@ IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::strin
     pos_ = start + star + 1;
     // A repeated text may go on to items longer than any of this read's
     // (a read of the same line after a step back): keep more of it.
-    const std::size_t cap = text_cap_;
-    text_cap_ = std::max(text_cap_, kRepeatedTextKept);
+    text_cap_ = kRepeatedTextKept;
     const IoStatus status = read_quoted(rest.front());
-    text_cap_ = cap;
+    text_cap_ = 0;
     if (status != IoStatus::ok) return status;
     repeat_quoted_ = true;
     repeat_value_ = quoted_;
@@ -265,15 +261,21 @@ IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::strin
 // pos_ stands on the opening mark. The value ends at the next single mark of
 // the same kind; a doubled mark stands for one; a line end adds nothing.
 IoStatus FreeFormatReader::read_quoted(char mark) {
+  // Quoted values are rare: only now find how much of one any item can hold.
+  std::size_t cap = 0;
+  for (const Item& item : items_) {
+    if (item.kind == ItemKind::text) cap = std::max(cap, item.length);
+  }
+  const std::size_t keep = std::max(text_cap_, cap);
   quoted_.clear();
   quoted_length_ = 0;
   quoted_significant_ = 0;
   ++pos_;
-  auto append = [this](std::string_view part) {
+  auto append = [this, keep](std::string_view part) {
     const std::size_t last = part.find_last_not_of(' ');
     if (last != std::string_view::npos) quoted_significant_ = quoted_length_ + last + 1;
     quoted_length_ += part.size();
-    if (quoted_.size() < text_cap_) quoted_.append(part.substr(0, text_cap_ - quoted_.size()));
+    if (quoted_.size() < keep) quoted_.append(part.substr(0, keep - quoted_.size()));
   };
   for (;;) {
     const std::size_t close = record_.find(mark, pos_);

@@ -87,7 +87,8 @@ class FreeFormatReader {
   std::string quoted_;  // a quoted value, kept up to the longest field's length
   std::size_t quoted_length_ = 0;       // its full length
   std::size_t quoted_significant_ = 0;  // its length without trailing blanks
-  std::size_t text_cap_ = 0;
+  std::size_t text_cap_ = 0;          // at least this much of a quoted value is kept (repeats)
+  std::span<const Item> items_;       // the items of the read in progress
 };
 
 }  // namespace korvan::textio
