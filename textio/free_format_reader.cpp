@@ -137,6 +137,15 @@ IoStatus FreeFormatReader::fill_items(std::span<const Item> items) {
         if ((seen & kStar) == 0) {
           pos_ = static_cast<std::size_t>(p - base);
           null_comma_ = false;
+          if (item.kind == ItemKind::text && item.value_length == nullptr) {
+            // A letter, mostly: copied here rather than through store().
+            auto* field = static_cast<char*>(item.target);
+            const auto length = static_cast<std::size_t>(p - start);
+            const std::size_t kept = std::min(length, item.length);
+            for (std::size_t i = 0; i < kept; ++i) field[i] = start[i];
+            for (std::size_t i = kept; i < item.length; ++i) field[i] = ' ';
+            continue;
+          }
           const IoStatus status =
               store(item, std::string_view(start, static_cast<std::size_t>(p - start)), false);
           if (status != IoStatus::ok) return status;
