@@ -274,6 +274,9 @@ IoStatus FreeFormatReader::read_quoted(char mark) {
 }
 
 IoStatus FreeFormatReader::store(const Item& item, std::string_view value, bool quoted) {
+  // A repeat hands its quoted value to later items too; for a number it is
+  // malformed there as well (and may be cut to the longest text field).
+  if (quoted && item.kind != ItemKind::text) return IoStatus::malformed;
   switch (item.kind) {
     case ItemKind::integer:
       return convert_integer(value, *static_cast<std::int32_t*>(item.target)) ? IoStatus::ok
