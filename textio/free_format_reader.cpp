@@ -229,6 +229,9 @@ IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::strin
   if (is_quote(rest.front())) {
     if (numeric) return IoStatus::malformed;
     pos_ = start + star + 1;
+    // Later copies may reach a longer field of a read_line_after of this
+    // record: keep the whole value, which the record bounds.
+    if (confined_) text_cap_ = std::max(text_cap_, record_.size());
     const IoStatus status = read_quoted(rest.front());
     if (status != IoStatus::ok) return status;
     repeat_quoted_ = true;
