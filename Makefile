@@ -6,7 +6,7 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-plain test-sanitize bench run demo install clean
+.PHONY: all build test test-plain test-sanitize fuzz static-checks bench run demo install clean
 
 all: build
 
@@ -33,6 +33,16 @@ bench:
 	cmake --build $(BUILD) -j $(JOBS) --target korvan2col gen_survey peak_rss reader_bench
 	bench/run_bench.sh --build $(BUILD) $(BENCH_ARGS)
 
+# The libFuzzer targets (clang): each runs FUZZ_SECONDS seconds in turn.
+FUZZ_SECONDS ?= 60
+
+fuzz:
+	JOBS=$(JOBS) fuzz/run.sh $(FUZZ_SECONDS)
+
+# Warnings as errors, cppcheck and clang-tidy.
+static-checks:
+	JOBS=$(JOBS) .ci/static-checks
+
 run: build
 	$(BUILD)/driver/korvan2col
 
@@ -54,4 +64,4 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) build-fuzz build-werror

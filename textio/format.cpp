@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 
 #include "textio/fixed_format.h"
 
@@ -11,9 +12,10 @@ namespace {
 
 using Kind = EditDescriptor::Kind;
 
-// Formats are tiny; recursion depth and expansion are bounded to keep a
-// hostile format text from exhausting memory.
-constexpr std::size_t kMaxDescriptors = 1U << 20;
+// Recursion depth and expansion are bounded to keep a hostile format text
+// from exhausting memory, yet admit the row format, which repeats its data
+// group (2 descriptors) once per field for any 32-bit number of fields.
+constexpr std::size_t kMaxDescriptors = std::size_t{1} << 33;
 
 class Compiler {
  public:
@@ -44,7 +46,7 @@ class Compiler {
     long long n = 0;
     while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_])) != 0) {
       n = n * 10 + (text_[pos_] - '0');
-      if (n > 1000000) return std::nullopt;
+      if (n > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
       ++pos_;
     }
     if (pos_ == start) return std::nullopt;

@@ -33,8 +33,6 @@ bool is_blank(char c) { return (kClasses[static_cast<unsigned char>(c)] & kBlank
 bool ends_token(char c) { return (kClasses[static_cast<unsigned char>(c)] & kEndsToken) != 0; }
 bool is_quote(char c) { return c == '"' || c == '\''; }
 
-constexpr std::size_t kRepeatedTextKept = 1024;
-
 // A repeat count: one or more digits. Counts too large to matter saturate,
 // since a repeat is cut off at the end of the item list anyway.
 bool parse_count(std::string_view digits, std::uint64_t& count) {
@@ -250,9 +248,9 @@ IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::strin
   if (is_quote(rest.front())) {
     if (numeric) return IoStatus::malformed;
     pos_ = start + star + 1;
-    // A repeated text may go on to items longer than any of this read's
-    // (a read of the same line after a step back): keep more of it.
-    text_cap_ = kRepeatedTextKept;
+    // Later copies may reach a longer field of a read_line_after of this
+    // record: keep the whole value, which the record bounds.
+    if (confined_) text_cap_ = record_.size();
     const IoStatus status = read_quoted(rest.front());
     text_cap_ = 0;
     if (status != IoStatus::ok) return status;
@@ -308,6 +306,9 @@ IoStatus FreeFormatReader::read_quoted(char mark) {
 }
 
 IoStatus FreeFormatReader::store(const Item& item, std::string_view value, bool quoted) {
+  // A repeat hands its quoted value to later items too; for a number it is
+  // malformed there as well (and may be cut to the longest text field).
+  if (quoted && item.kind != ItemKind::text) return IoStatus::malformed;
   switch (item.kind) {
     case ItemKind::integer:
       return convert_integer(value, *static_cast<std::int32_t*>(item.target)) ? IoStatus::ok
