@@ -19,7 +19,7 @@
 namespace korvan::driver {
 namespace {
 
-constexpr std::size_t kRowsPerChunk = 4096;
+constexpr std::int64_t kRowsPerChunk = 4096;
 constexpr std::string_view kLineEnd = "\r\n";
 
 // Which value goes into each data column, decided once from sounding 1.
@@ -128,7 +128,7 @@ void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, std::vecto
     return static_cast<std::int32_t>(std::min<std::int64_t>(first + kRowsPerChunk, std::int64_t{nsound} + 1));
   };
 
-  if (static_cast<std::size_t>(nsound) <= 2 * kRowsPerChunk) {
+  if (nsound <= 2 * kRowsPerChunk) {
     std::string chunk;
     for (std::int64_t first = 1; first <= nsound; first += kRowsPerChunk) {
       renderer.render(static_cast<std::int32_t>(first), chunk_end(first), chunk);

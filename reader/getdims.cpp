@@ -168,7 +168,7 @@ struct SecondHalf {
   ScanPart part;
 };
 
-std::optional<SecondHalf> scan_second_half(std::string name, std::uint64_t middle, const std::atomic<bool>& cancel,
+std::optional<SecondHalf> scan_second_half(const std::string& name, std::uint64_t middle, const std::atomic<bool>& cancel,
                                            std::promise<std::optional<std::uint64_t>>& start_found) {
   std::optional<std::uint64_t> start;
   textio::InputUnit cursor;
