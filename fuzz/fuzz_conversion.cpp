@@ -129,11 +129,21 @@ bool arrays_too_large() {
   }
 }
 
+char scratch_dir[] = "/tmp/korvan-fuzz-XXXXXX";
+
+// The scratch directory goes when the fuzzer ends normally (a crash keeps
+// it, with the input that caused it as data.prd).
+void remove_scratch() {
+  ::unlink(kDataName);
+  ::unlink("vask.out");
+  if (::chdir("/") == 0) ::rmdir(scratch_dir);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char scratch[] = "/tmp/korvan-fuzz-XXXXXX";
-  if (::mkdtemp(scratch) == nullptr || ::chdir(scratch) != 0) std::abort();
+  if (::mkdtemp(scratch_dir) == nullptr || ::chdir(scratch_dir) != 0) std::abort();
+  std::atexit(remove_scratch);
   return 0;
 }
 
