@@ -11,72 +11,17 @@
 
 #include <gtest/gtest.h>
 
-#include "reader/getdims.h"
-#include "reader/getprd.h"
-#include "reader/sounding_arrays.h"
+#include "tests/reading_outcome.h"
 #include "tests/test_support.h"
-#include "textio/console.h"
-#include "textio/termination.h"
 
 namespace korvan {
 namespace {
 
-using reader::Dimensions;
-using reader::SplitPoint;
 using testing::ScratchDir;
 
-struct Outcome {
-  std::string console;
-  std::string stop;
-  std::string arrays;  // every array's bytes, in order
-  bool split_used = false;
+using Outcome = testing::ReadingOutcome;
 
-  bool operator==(const Outcome& other) const {
-    return console == other.console && stop == other.stop && arrays == other.arrays;
-  }
-};
-
-template <typename Array>
-void append_bytes(std::string& out, const Array& a) {
-  out.append(reinterpret_cast<const char*>(a.data()), static_cast<std::size_t>(a.size()) * sizeof(*a.data()));
-}
-
-Outcome read_file(const std::string& path, bool split) {
-  Outcome outcome;
-  textio::Console console(&outcome.console);
-  try {
-    std::optional<SplitPoint> point;
-    const Dimensions dims =
-        reader::getdims_mod::getdims(path, console, &point, split ? 0 : std::numeric_limits<std::uint64_t>::max());
-    outcome.split_used = point.has_value();
-    std::optional<reader::SoundingArrays> a = reader::allocate_sounding_arrays(dims);
-    if (!a) {
-      outcome.stop = "allocation refused";
-      return outcome;
-    }
-    reader::getprd_mod::getprd(path, dims, *a, point);
-    append_bytes(outcome.arrays, a->soundx);
-    append_bytes(outcome.arrays, a->soundy);
-    append_bytes(outcome.arrays, a->nfreqs);
-    append_bytes(outcome.arrays, a->freq);
-    append_bytes(outcome.arrays, a->nt);
-    append_bytes(outcome.arrays, a->momt);
-    append_bytes(outcome.arrays, a->zt);
-    append_bytes(outcome.arrays, a->ot);
-    append_bytes(outcome.arrays, a->nr);
-    append_bytes(outcome.arrays, a->momr);
-    append_bytes(outcome.arrays, a->trx);
-    append_bytes(outcome.arrays, a->try_);
-    append_bytes(outcome.arrays, a->zr);
-    append_bytes(outcome.arrays, a->or_);
-    append_bytes(outcome.arrays, a->prd);
-    append_bytes(outcome.arrays, a->ontype);
-    append_bytes(outcome.arrays, a->octype);
-  } catch (const textio::FatalStop& stop) {
-    outcome.stop = stop.console_line();
-  }
-  return outcome;
-}
+Outcome read_file(const std::string& path, bool split) { return testing::read_data_file(path, split); }
 
 // A survey of `soundings` soundings with varied counts, as lines.
 std::vector<std::string> survey_lines(std::mt19937& rng, int soundings) {
