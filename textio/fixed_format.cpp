@@ -150,6 +150,20 @@ char* compose_g(char* end, int width, int digits, const BinaryFloat& magnitude, 
   return end - p <= width ? p : nullptr;
 }
 
+// Gw.d, with the fixed layout's four trailing blanks either behind the text
+// or, right-adjusted, in front of it.
+void render_g_field(std::span<char> field, int digits, float value, bool right_adjusted) {
+  if (write_special(field, value)) return;
+  char buffer[kBuffer];
+  std::memset(buffer, ' ', sizeof buffer);
+  bool fixed = false;
+  if (compose_g(buffer + kBuffer, static_cast<int>(field.size()), digits, decompose(value), fixed) == nullptr) {
+    fill_asterisks(field);
+    return;
+  }
+  copy_field(field, buffer + kBuffer - (fixed && right_adjusted ? 4 : 0));
+}
+
 }  // namespace
 
 void render_f(std::span<char> field, int decimals, float value) {
@@ -163,31 +177,9 @@ void render_f(std::span<char> field, int decimals, float value) {
   copy_field(field, buffer + kBuffer);
 }
 
-void render_g(std::span<char> field, int digits, float value) {
-  if (write_special(field, value)) return;
-  char buffer[kBuffer];
-  std::memset(buffer, ' ', sizeof buffer);
-  bool fixed = false;
-  if (compose_g(buffer + kBuffer, static_cast<int>(field.size()), digits, decompose(value), fixed) == nullptr) {
-    fill_asterisks(field);
-    return;
-  }
-  copy_field(field, buffer + kBuffer);
-}
+void render_g(std::span<char> field, int digits, float value) { render_g_field(field, digits, value, false); }
 
-void render_g_right(std::span<char> field, int digits, float value) {
-  if (write_special(field, value)) return;
-  char buffer[kBuffer];
-  std::memset(buffer, ' ', sizeof buffer);
-  bool fixed = false;
-  if (compose_g(buffer + kBuffer, static_cast<int>(field.size()), digits, decompose(value), fixed) == nullptr) {
-    fill_asterisks(field);
-    return;
-  }
-  // The fixed layout's four trailing blanks go to the front: the text ends
-  // at the field's end either way.
-  copy_field(field, buffer + kBuffer - (fixed ? 4 : 0));
-}
+void render_g_right(std::span<char> field, int digits, float value) { render_g_field(field, digits, value, true); }
 
 void render_a(std::span<char> field, std::string_view text) {
   if (text.size() >= field.size()) {

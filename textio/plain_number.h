@@ -44,27 +44,39 @@ inline bool plain_token_end(const char* p, const char* end) {
   return p == end || *p == ' ' || *p == '\t' || *p == ',' || *p == '/';
 }
 
-// A plain real at p: the position after it, or nullptr to go the general way.
-inline const char* parse_plain_real(const char* p, const char* end, float& value) {
+// The digits of a decimal number, as an integer and a power of ten.
+struct Mantissa {
+  std::uint64_t w = 0;
+  int scale = 0;     // the number is w * 10^scale
+  int digits = 0;    // leading zeros included; more than 19 may have wrapped w
   bool negative = false;
+};
+
+// An optional sign, digits, and optionally a point and more digits, from p;
+// returns the position after them.
+inline const char* parse_mantissa(const char* p, const char* end, Mantissa& m) {
   if (p != end && (*p == '-' || *p == '+')) {
-    negative = *p == '-';
+    m.negative = *p == '-';
     ++p;
   }
-  std::uint64_t w = 0;
   const char* const whole = p;
-  while (p != end && plain_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
-  int digits = static_cast<int>(p - whole);
-  int scale = 0;
+  while (p != end && plain_digit(*p)) m.w = m.w * 10 + static_cast<unsigned>(*p++ - '0');
+  m.digits = static_cast<int>(p - whole);
   if (p != end && *p == '.') {
     const char* const fraction = ++p;
-    while (p != end && plain_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
-    scale = -static_cast<int>(p - fraction);
-    digits -= scale;
+    while (p != end && plain_digit(*p)) m.w = m.w * 10 + static_cast<unsigned>(*p++ - '0');
+    m.scale = -static_cast<int>(p - fraction);
+    m.digits -= m.scale;
   }
-  // More than 19 digits (leading zeros included) could have wrapped w.
-  if (digits == 0 || digits > 19 || !plain_token_end(p, end)) return nullptr;
-  return decimal_to_float(w, scale, negative, value) ? p : nullptr;
+  return p;
+}
+
+// A plain real at p: the position after it, or nullptr to go the general way.
+inline const char* parse_plain_real(const char* p, const char* end, float& value) {
+  Mantissa m;
+  p = parse_mantissa(p, end, m);
+  if (m.digits == 0 || m.digits > 19 || !plain_token_end(p, end)) return nullptr;
+  return decimal_to_float(m.w, m.scale, m.negative, value) ? p : nullptr;
 }
 
 // A plain integer at p: the position after it, or nullptr to go the general way.

@@ -83,27 +83,10 @@ bool resolve_out_of_range(const std::string& normalized, bool negative, float& v
 // exponent (see decimal_to_float). Returns false whenever the text is
 // anything but such a number.
 inline bool convert_real_fast(std::string_view s, float& value) {
-  const char* p = s.data();
-  const char* const end = p + s.size();
-  bool negative = false;
-  if (p != end && (*p == '-' || *p == '+')) {
-    negative = *p == '-';
-    ++p;
-  }
-  std::uint64_t w = 0;
-  const char* const whole = p;
-  while (p != end && is_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
-  const auto whole_digits = static_cast<int>(p - whole);
-  int fraction_digits = 0;
-  if (p != end && *p == '.') {
-    const char* const fraction = ++p;
-    while (p != end && is_digit(*p)) w = w * 10 + static_cast<unsigned>(*p++ - '0');
-    fraction_digits = static_cast<int>(p - fraction);
-  }
-  // More than 19 digits (leading zeros included) could have wrapped w.
-  const int digits = whole_digits + fraction_digits;
-  if (digits == 0 || digits > 19) return false;
-  int scale = -fraction_digits;
+  const char* const end = s.data() + s.size();
+  Mantissa m;
+  const char* p = parse_mantissa(s.data(), end, m);
+  if (m.digits == 0 || m.digits > 19) return false;
   if (p != end) {
     if (*p != 'e' && *p != 'E' && *p != 'd' && *p != 'D') return false;
     ++p;
@@ -118,9 +101,9 @@ inline bool convert_real_fast(std::string_view s, float& value) {
       if (!is_digit(*p)) return false;
       exponent = exponent * 10 + (*p - '0');
     }
-    scale += exponent_negative ? -exponent : exponent;
+    m.scale += exponent_negative ? -exponent : exponent;
   }
-  return decimal_to_float(w, scale, negative, value);
+  return decimal_to_float(m.w, m.scale, m.negative, value);
 }
 
 }  // namespace
@@ -146,7 +129,7 @@ bool convert_integer(std::string_view s, std::int32_t& value) {
 
 // Anything the fast path declined: other exponent letters, many digits,
 // large exponents, midpoints, out-of-range values and malformed text.
-[[gnu::noinline]] bool convert_real_slow(std::string_view s, float& value) {
+[[gnu::noinline]] static bool convert_real_slow(std::string_view s, float& value) {
   RealShape shape;
   if (!scan_real(s, shape)) return false;
 
