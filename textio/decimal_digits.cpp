@@ -58,6 +58,19 @@ u128 pow5_wide(int n) {  // n <= 55
   return n <= 27 ? u128{pow5(n)} : u128{pow5(27)} * pow5(n - 27);
 }
 
+// 10^k as doubles for every decimal exponent a float's estimate can take.
+constexpr int kPow10DoubleMin = -46;
+constexpr int kPow10DoubleMax = 40;
+constexpr std::array<double, kPow10DoubleMax - kPow10DoubleMin + 1> make_pow10_double() {
+  std::array<double, kPow10DoubleMax - kPow10DoubleMin + 1> p{};
+  double up = 1;
+  for (int k = 0; k <= kPow10DoubleMax; ++k, up *= 10) p[static_cast<std::size_t>(k - kPow10DoubleMin)] = up;
+  double down = 1;
+  for (int k = 0; k >= kPow10DoubleMin; --k, down /= 10) p[static_cast<std::size_t>(k - kPow10DoubleMin)] = down;
+  return p;
+}
+constexpr auto kPow10Double = make_pow10_double();
+
 std::uint64_t round_up_scale(const BinaryFloat& v, int t) {
   const int shift = v.exponent + t;
   // 2^24 * 5^17 < 2^64: one 64-bit product holds P.
@@ -110,6 +123,15 @@ Rounded round_significant(const BinaryFloat& value, int digits) {
   // most one, which the loop below corrects.
   const int top_bit = value.exponent + static_cast<int>(std::bit_width(value.significand)) - 1;
   int exponent10 = ((top_bit * 78913) >> 18) + 1;  // 78913 / 2^18 ~ log10(2)
+  // The value lies in [10^(e-1), 10^(e+1)): one comparison with a power of
+  // ten in double settles it but for values within a rounding of that
+  // power, which the loop still gets right.
+  const double power_of_two = std::bit_cast<double>(static_cast<std::uint64_t>(value.exponent + 1023) << 52);
+  const double magnitude = static_cast<double>(value.significand) * power_of_two;  // exact
+  if (exponent10 >= kPow10DoubleMin && exponent10 <= kPow10DoubleMax &&
+      magnitude >= kPow10Double[exponent10 - kPow10DoubleMin]) {
+    ++exponent10;
+  }
   const std::uint64_t low = kPow10[digits - 1];
   const std::uint64_t high = kPow10[digits];
   for (;;) {
