@@ -119,13 +119,15 @@ void BM_ScanAllocateLoad(benchmark::State& state) {
     std::string notices;
     korvan::textio::Console console(&notices);
     try {
-      dims = korvan::reader::getdims_mod::getdims(s.path, console);
+      // As in a conversion: the load splits where the scan confirmed it may.
+      std::optional<korvan::reader::SplitPoint> split;
+      dims = korvan::reader::getdims_mod::getdims(s.path, console, &split);
       std::optional<korvan::reader::SoundingArrays> arrays = korvan::reader::allocate_sounding_arrays(dims);
       if (!arrays) {
         state.SkipWithError("the sounding arrays could not be allocated");
         break;
       }
-      korvan::reader::getprd_mod::getprd(s.path, dims, *arrays);
+      korvan::reader::getprd_mod::getprd(s.path, dims, *arrays, split);
       benchmark::DoNotOptimize(arrays->prd.data());
     } catch (const korvan::textio::FatalStop& stop) {
       state.SkipWithError(stop.console_line().c_str());
