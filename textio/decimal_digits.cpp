@@ -61,12 +61,13 @@ u128 pow5_wide(int n) {  // n <= 55
 // 10^k as doubles for every decimal exponent a float's estimate can take.
 constexpr int kPow10DoubleMin = -46;
 constexpr int kPow10DoubleMax = 40;
-constexpr std::array<double, kPow10DoubleMax - kPow10DoubleMin + 1> make_pow10_double() {
-  std::array<double, kPow10DoubleMax - kPow10DoubleMin + 1> p{};
-  double up = 1;
-  for (int k = 0; k <= kPow10DoubleMax; ++k, up *= 10) p[static_cast<std::size_t>(k - kPow10DoubleMin)] = up;
-  double down = 1;
-  for (int k = 0; k >= kPow10DoubleMin; --k, down /= 10) p[static_cast<std::size_t>(k - kPow10DoubleMin)] = down;
+constexpr std::size_t kPow10DoubleCount = kPow10DoubleMax - kPow10DoubleMin + 1;
+constexpr std::array<double, kPow10DoubleCount> make_pow10_double() {
+  std::array<double, kPow10DoubleCount> p{};
+  constexpr auto one = static_cast<std::size_t>(-kPow10DoubleMin);  // where 10^0 stands
+  p[one] = 1;
+  for (std::size_t i = one + 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
+  for (std::size_t i = one; i-- > 0;) p[i] = p[i + 1] / 10;
   return p;
 }
 constexpr auto kPow10Double = make_pow10_double();
