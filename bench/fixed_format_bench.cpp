@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "textio/fixed_format.h"
@@ -53,31 +54,27 @@ void count_fields(benchmark::State& state) {
       static_cast<double>(state.iterations()) * static_cast<double>(kPoolSize), benchmark::Counter::kIsRate);
 }
 
-void BM_RenderG12_5_DataValues(benchmark::State& state) {
-  const std::vector<float> values = data_values();
-  char field[12];
+// Renders every value of the pool into a field of Width with `render`.
+template <std::size_t Width, typename Render>
+void render_pool(benchmark::State& state, const std::vector<float>& values, Render render) {
+  char field[Width];
   for (auto _ : state) {
     for (const float value : values) {
-      korvan::textio::render_g(field, 5, value);
+      render(std::span<char>(field, Width), 5, value);
       benchmark::DoNotOptimize(field);
       benchmark::ClobberMemory();
     }
   }
   count_fields(state);
 }
+
+void BM_RenderG12_5_DataValues(benchmark::State& state) {
+  render_pool<12>(state, data_values(), korvan::textio::render_g);
+}
 BENCHMARK(BM_RenderG12_5_DataValues);
 
 void BM_RenderF15_5_Coordinates(benchmark::State& state) {
-  const std::vector<float> values = coordinates();
-  char field[15];
-  for (auto _ : state) {
-    for (const float value : values) {
-      korvan::textio::render_f(field, 5, value);
-      benchmark::DoNotOptimize(field);
-      benchmark::ClobberMemory();
-    }
-  }
-  count_fields(state);
+  render_pool<15>(state, coordinates(), korvan::textio::render_f);
 }
 BENCHMARK(BM_RenderF15_5_Coordinates);
 
@@ -85,30 +82,12 @@ BENCHMARK(BM_RenderF15_5_Coordinates);
 // coordinates takes the exponent layout, F15.5 of data values mostly the
 // exact path below nine digits.
 void BM_RenderG12_5_Coordinates(benchmark::State& state) {
-  const std::vector<float> values = coordinates();
-  char field[12];
-  for (auto _ : state) {
-    for (const float value : values) {
-      korvan::textio::render_g(field, 5, value);
-      benchmark::DoNotOptimize(field);
-      benchmark::ClobberMemory();
-    }
-  }
-  count_fields(state);
+  render_pool<12>(state, coordinates(), korvan::textio::render_g);
 }
 BENCHMARK(BM_RenderG12_5_Coordinates);
 
 void BM_RenderF15_5_DataValues(benchmark::State& state) {
-  const std::vector<float> values = data_values();
-  char field[15];
-  for (auto _ : state) {
-    for (const float value : values) {
-      korvan::textio::render_f(field, 5, value);
-      benchmark::DoNotOptimize(field);
-      benchmark::ClobberMemory();
-    }
-  }
-  count_fields(state);
+  render_pool<15>(state, data_values(), korvan::textio::render_f);
 }
 BENCHMARK(BM_RenderF15_5_DataValues);
 
