@@ -2,6 +2,9 @@
 // decline any token, but what it accepts must be exactly what the general
 // conversion gives.
 #include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -65,6 +68,34 @@ TEST(PlainNumber, TokensThatAreNotPlainAreDeclined) {
   for (const std::string line : {"1e5", "1.5D3", "1.5+3", "--1", "1..2", ".", "-", "12*3", "1'", "9(", "1.5q"}) {
     float value = 0;
     EXPECT_EQ(parse_plain_real(line.data(), line.data() + line.size(), value), nullptr) << line;
+  }
+}
+
+// Plain decimals with a point are converted with a multiplication by a
+// rounded power of ten, which can only go wrong close to a midpoint between
+// two floats. Midpoints written out with 15 to 19 significant digits (many
+// of them exactly, with trailing zeros) and a few units of their last digit
+// off must still give the nearest float, which from_chars finds
+// independently.
+TEST(PlainNumber, FractionsCloseToFloatMidpointsGiveTheNearestFloat) {
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<std::uint32_t> pattern(std::bit_cast<std::uint32_t>(1e-3f),
+                                                      std::bit_cast<std::uint32_t>(1e15f));
+  const int count = testing::kSanitized ? 20000 : 400000;
+  for (int n = 0; n < count; ++n) {
+    const float low = std::bit_cast<float>(pattern(rng));
+    const double mid = (static_cast<double>(low) + static_cast<double>(std::nextafter(low, INFINITY))) / 2;
+    char text[64];
+    const int significant = 15 + n % 5;
+    std::snprintf(text, sizeof text, "%.*f", significant - 1 - static_cast<int>(std::floor(std::log10(mid))), mid);
+    std::string token(text);
+    if (token.find('.') == std::string::npos) continue;
+    token.back() = static_cast<char>('0' + (token.back() - '0' + static_cast<int>(n % 7) + 7) % 10);
+    float fused = 0;
+    if (parse_plain_real(token.data(), token.data() + token.size(), fused) == nullptr) continue;
+    float nearest = 0;
+    std::from_chars(token.data(), token.data() + token.size(), nearest);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(fused), std::bit_cast<std::uint32_t>(nearest)) << token;
   }
 }
 

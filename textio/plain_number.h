@@ -14,12 +14,29 @@ inline constexpr double kExactPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1
                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// The doubles nearest to 10^-k: a multiplication is much cheaper than the
+// division by 10^k, and nearly always just as good (see decimal_to_float).
+inline constexpr double kInversePow10[23] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                             1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+                                             1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+
+// A double holds 29 more significand bits than a float; a midpoint between
+// two floats has exactly the top one of them set.
+inline constexpr std::uint64_t kBelowFloat = (std::uint64_t{1} << 29) - 1;
+inline constexpr std::uint64_t kFloatMidpoint = std::uint64_t{1} << 28;
+
 // The float nearest to w * 10^scale, when that can be had cheaply: with w
 // below 2^53 and |scale| at most 22, w * 10^k or w / 10^k in double is the
 // exact value rounded once (both operands are exact doubles); rounding that
 // double to float again gives the float nearest to the exact value unless
 // the double lands exactly on a midpoint between two floats. False then, and
 // for anything outside those bounds: the caller takes the general way.
+//
+// For a negative scale, w times the double nearest to 10^scale comes first:
+// it is within two units of the double's last place of the exact value, so
+// unless it lies within a few units of a float midpoint, it rounds to the
+// same float as the exact value does. Only near a midpoint does the exact
+// quotient have to be formed.
 inline bool decimal_to_float(std::uint64_t w, int scale, bool negative, float& value) {
   if (w == 0) {
     value = negative ? -0.0f : 0.0f;
@@ -27,11 +44,15 @@ inline bool decimal_to_float(std::uint64_t w, int scale, bool negative, float& v
   }
   if (w > (std::uint64_t{1} << 53) || scale < -22 || scale > 22) return false;
   const auto operand = static_cast<double>(w);
-  const double d = scale >= 0 ? operand * kExactPow10[scale] : operand / kExactPow10[-scale];
-  // A double holds 29 more significand bits than a float; a midpoint has
-  // exactly the top one of them set.
-  const auto bits = std::bit_cast<std::uint64_t>(d);
-  if ((bits & ((std::uint64_t{1} << 29) - 1)) == (std::uint64_t{1} << 28)) return false;
+  double d = 0;
+  if (scale >= 0) {
+    d = operand * kExactPow10[scale];
+  } else {
+    d = operand * kInversePow10[-scale];
+    const std::uint64_t low = std::bit_cast<std::uint64_t>(d) & kBelowFloat;
+    if (low - (kFloatMidpoint - 4) <= 8) d = operand / kExactPow10[-scale];
+  }
+  if ((std::bit_cast<std::uint64_t>(d) & kBelowFloat) == kFloatMidpoint) return false;
   const auto f = static_cast<float>(d);
   value = negative ? -f : f;
   return true;
