@@ -17,6 +17,7 @@
 #include "reader/messages.h"
 #include "textio/free_format_reader.h"
 #include "textio/input_unit.h"
+#include "textio/plain_number.h"
 
 namespace korvan::reader::getdims_mod {
 namespace {
@@ -95,8 +96,21 @@ struct ScanLimits {
   const std::atomic<bool>* cancel = nullptr;
 };
 
+// Reads the next record the quick way with `take`, else leaves the unit at
+// that record for `reader`: the status of the read, as the reader gives it.
+template <typename Take>
+IoStatus read_entry(textio::FreeFormatReader& reader, textio::InputUnit& unit, std::span<const Item> items,
+                    Take take) {
+  std::string_view record;
+  if (unit.next_record(record) == IoStatus::ok) {
+    if (take(textio::PlainRecord(record))) return IoStatus::ok;
+    unit.step_back();
+  }
+  return reader.read(items);
+}
+
 // Scans sounding entries from the reader's position to the end of the file.
-ScanPart scan_soundings(textio::FreeFormatReader& reader, const textio::InputUnit& unit, const ScanLimits& limits) {
+ScanPart scan_soundings(textio::FreeFormatReader& reader, textio::InputUnit& unit, const ScanLimits& limits) {
   ScanPart part;
   constexpr std::uint64_t kNoStop = std::numeric_limits<std::uint64_t>::max();
   std::uint64_t stop = kNoStop;
@@ -130,7 +144,9 @@ ScanPart scan_soundings(textio::FreeFormatReader& reader, const textio::InputUni
 
     std::int32_t nfreq = 0;
     const Item sounding[] = {Item::of(x), Item::of(y), Item::of(nfreq)};
-    const IoStatus status = reader.read(sounding);
+    const IoStatus status = read_entry(reader, unit, sounding, [&](textio::PlainRecord r) {
+      return r.real(x) && r.real(y) && r.integer(nfreq);
+    });
     if (status == IoStatus::end_of_file) return part;
     ++part.count;
     if (status != IoStatus::ok || part.count > std::numeric_limits<std::int32_t>::max()) {
@@ -142,18 +158,27 @@ ScanPart scan_soundings(textio::FreeFormatReader& reader, const textio::InputUni
     for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) {
       std::int32_t ntx = 0;
       const Item frequency[] = {Item::of(value), Item::of(ntx)};
-      if (reader.read(frequency) != IoStatus::ok) return fail(ScanFailure::transmitter_read, ifreq);
+      const auto quick_frequency = [&](textio::PlainRecord r) { return r.real(value) && r.integer(ntx); };
+      if (read_entry(reader, unit, frequency, quick_frequency) != IoStatus::ok) {
+        return fail(ScanFailure::transmitter_read, ifreq);
+      }
       if (ntx < 1) return fail(ScanFailure::transmitter_count_low, ifreq);
       if (ntx > part.maxtx) part.maxtx = ntx;
 
       for (std::int32_t it = 1; it <= ntx; ++it) {
         std::int32_t nrx = 0;
         const Item transmitter[] = {Item::of(value), Item::of(height), Item::of(orientation), Item::of(nrx)};
-        if (reader.read(transmitter) != IoStatus::ok) return fail(ScanFailure::receiver_read, ifreq, it);
+        const auto quick_transmitter = [&](textio::PlainRecord r) {
+          return r.real(value) && r.real(height) && r.letter(orientation[0]) && r.integer(nrx);
+        };
+        if (read_entry(reader, unit, transmitter, quick_transmitter) != IoStatus::ok) {
+          return fail(ScanFailure::receiver_read, ifreq, it);
+        }
         if (nrx < 1) return fail(ScanFailure::receiver_count_low, ifreq, it);
         if (nrx > part.maxrx) part.maxrx = nrx;
+        std::string_view skipped;
         for (std::int32_t ir = 1; ir <= nrx; ++ir) {
-          if (reader.read({}) != IoStatus::ok) return fail(ScanFailure::receiver_skip, ifreq, it, ir);
+          if (unit.next_record(skipped) != IoStatus::ok) return fail(ScanFailure::receiver_skip, ifreq, it, ir);
         }
       }
     }

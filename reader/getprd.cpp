@@ -9,6 +9,7 @@
 #include "reader/messages.h"
 #include "textio/free_format_reader.h"
 #include "textio/input_unit.h"
+#include "textio/plain_number.h"
 
 namespace korvan::reader::getprd_mod {
 namespace {
@@ -46,6 +47,18 @@ class Load {
   void frequency(std::int32_t ifreq, std::int32_t isound);
   void transmitter(std::int32_t it, std::int32_t ifreq, std::int32_t isound);
   void receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::int32_t isound);
+  bool quick_receiver(std::int64_t k);
+
+  // Reads the next record the quick way with `take`; when that fails, the
+  // unit stays at (or goes back to) the record, for the general reading.
+  template <typename Take>
+  bool quick(Take take) {
+    std::string_view record;
+    if (unit_.next_record(record) != IoStatus::ok) return false;
+    if (take(textio::PlainRecord(record))) return true;
+    unit_.step_back();
+    return false;
+  }
 
   // A count beyond the extents the scan found: the file is not the one that
   // was scanned, and nothing may be written outside the arrays.
@@ -118,8 +131,17 @@ void Load::run_from(const SplitPoint& split, const std::atomic<bool>& cancel) {
 }
 
 void Load::sounding(std::int32_t isound) {
-  const Item items[] = {Item::of(a_.soundx(isound)), Item::of(a_.soundy(isound)), Item::of(a_.nfreqs(isound))};
-  if (reader_.read(items) != IoStatus::ok) emsgstop("error reading coordinates of sounding " + sounding_text(isound));
+  float x = 0;
+  float y = 0;
+  std::int32_t n = 0;
+  if (quick([&](textio::PlainRecord r) { return r.real(x) && r.real(y) && r.integer(n); })) {
+    a_.soundx(isound) = x;
+    a_.soundy(isound) = y;
+    a_.nfreqs(isound) = n;
+  } else {
+    const Item items[] = {Item::of(a_.soundx(isound)), Item::of(a_.soundy(isound)), Item::of(a_.nfreqs(isound))};
+    if (reader_.read(items) != IoStatus::ok) emsgstop("error reading coordinates of sounding " + sounding_text(isound));
+  }
   const std::int32_t nfreq = a_.nfreqs(isound);
   if (nfreq < 1) emsgstop("no. of frequencies < 1 for sounding " + sounding_text(isound));
   if (nfreq > dims_.maxfreq) changed();
@@ -130,8 +152,15 @@ void Load::frequency(std::int32_t ifreq, std::int32_t isound) {
   const auto loc = [&] { return load_frequency_location(index_text(ifreq), sounding_text(isound), name_); };
   float& freq = a_.freq(ifreq, isound);
   std::int32_t& nt = a_.nt(ifreq, isound);
-  const Item items[] = {Item::of(freq), Item::of(nt)};
-  if (reader_.read(items) != IoStatus::ok) emsgstop("error reading " + loc());
+  float f = 0;
+  std::int32_t n = 0;
+  if (quick([&](textio::PlainRecord r) { return r.real(f) && r.integer(n); })) {
+    freq = f;
+    nt = n;
+  } else {
+    const Item items[] = {Item::of(freq), Item::of(nt)};
+    if (reader_.read(items) != IoStatus::ok) emsgstop("error reading " + loc());
+  }
   if (freq <= 0) emsgstop("frequency <= 0 for " + loc());
   if (nt < 1) emsgstop("no. of transmitters < 1 for " + loc());
   if (nt > dims_.maxtx) changed();
@@ -144,9 +173,22 @@ void Load::transmitter(std::int32_t it, std::int32_t ifreq, std::int32_t isound)
   };
   char& ot = a_.ot(it, ifreq, isound);
   std::int32_t& nr = a_.nr(it, ifreq, isound);
-  const Item items[] = {Item::of(a_.momt(it, ifreq, isound)), Item::of(a_.zt(it, ifreq, isound)),
-                        Item::of(std::span<char>(&ot, 1)), Item::of(nr)};
-  if (reader_.read(items) != IoStatus::ok) emsgstop("error reading Tx height, etc., for " + loc());
+  float moment = 0;
+  float height = 0;
+  char letter = ' ';
+  std::int32_t n = 0;
+  if (quick([&](textio::PlainRecord r) {
+        return r.real(moment) && r.real(height) && r.letter(letter) && r.integer(n);
+      })) {
+    a_.momt(it, ifreq, isound) = moment;
+    a_.zt(it, ifreq, isound) = height;
+    ot = letter;
+    nr = n;
+  } else {
+    const Item items[] = {Item::of(a_.momt(it, ifreq, isound)), Item::of(a_.zt(it, ifreq, isound)),
+                          Item::of(std::span<char>(&ot, 1)), Item::of(nr)};
+    if (reader_.read(items) != IoStatus::ok) emsgstop("error reading Tx height, etc., for " + loc());
+  }
   if (!fold_orientation(ot)) emsgstop("invalid Tx orientation for " + loc());
   if (nr < 1) emsgstop("no. of receivers < 1 for " + loc());
   if (nr > dims_.maxrx) changed();
@@ -161,6 +203,7 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
   };
   // Every receiver array has the same extents: one index serves them all.
   const std::int64_t k = a_.prd.linear_index(ir, it, ifreq, isound);
+  if (quick_receiver(k)) return;
   char& orient = a_.or_.at(k);
   char& octype = a_.octype.at(k);
   const Item info[] = {Item::of(a_.momr.at(k)),          Item::of(a_.trx.at(k)),
@@ -191,6 +234,34 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
     datum.inphase = 0;
   }
   if (status != IoStatus::ok) emsgstop("error reading data for " + loc());
+}
+
+// A well-formed receiver line with every letter valid, read the quick way;
+// false leaves the line to the general reading, which finds its fault.
+bool Load::quick_receiver(std::int64_t k) {
+  float info[4];
+  char orient = ' ';
+  std::int32_t ontype = 0;
+  char octype = ' ';
+  float first = 0;
+  float second = 0;
+  const bool read = quick([&](textio::PlainRecord r) {
+    if (!(r.real(info[0]) && r.real(info[1]) && r.real(info[2]) && r.real(info[3]) && r.letter(orient) &&
+          r.integer(ontype) && r.letter(octype) && fold_orientation(orient) && fold_component(octype))) {
+      return false;
+    }
+    return octype == 'b' ? r.real(first) && r.real(second) : r.real(first);
+  });
+  if (!read) return false;
+  a_.momr.at(k) = info[0];
+  a_.trx.at(k) = info[1];
+  a_.try_.at(k) = info[2];
+  a_.zr.at(k) = info[3];
+  a_.or_.at(k) = orient;
+  a_.ontype.at(k) = ontype;
+  a_.octype.at(k) = octype;
+  a_.prd.at(k) = octype == 'b' ? Datum{first, second} : octype == 'i' ? Datum{first, 0} : Datum{0, first};
+  return true;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <string_view>
 
 namespace korvan::textio {
 
@@ -115,5 +116,41 @@ inline const char* parse_plain_integer(const char* p, const char* end, std::int3
   value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
   return p;
 }
+
+// A record read the quick way: values separated by blanks only, each a
+// plain number or a single letter. Each call takes the next value; a false
+// means the record is not of this simple kind here (or has no value left),
+// and the caller then reads it the general way, which gives the same values
+// for every record this reads to the end.
+class PlainRecord {
+ public:
+  explicit PlainRecord(std::string_view record) : p_(record.data()), end_(record.data() + record.size()) {}
+
+  bool real(float& value) { return at_value() && (p_ = parse_plain_real(p_, end_, value)) != nullptr; }
+  bool integer(std::int32_t& value) { return at_value() && (p_ = parse_plain_integer(p_, end_, value)) != nullptr; }
+
+  // A value of one character that is not a mark with a meaning of its own;
+  // as text it fills a one-character field whole.
+  bool letter(char& value) {
+    if (!at_value()) return false;
+    const char c = *p_;
+    if (c == '"' || c == '\'' || c == '(' || c == '*' || !plain_token_end(p_ + 1, end_)) return false;
+    value = c;
+    ++p_;
+    return true;
+  }
+
+ private:
+  // Past the blanks to the next value: false at the end of the record and at
+  // a comma or slash, which the general reading handles.
+  bool at_value() {
+    if (p_ == nullptr) return false;
+    while (p_ != end_ && (*p_ == ' ' || *p_ == '\t')) ++p_;
+    return p_ != end_ && *p_ != ',' && *p_ != '/';
+  }
+
+  const char* p_;
+  const char* end_;
+};
 
 }  // namespace korvan::textio
