@@ -45,6 +45,28 @@ TEST(PlainNumber, AcceptedRealsAreBitForBitTheGeneralConversion) {
   EXPECT_GT(accepted, cases / 20);
 }
 
+// The eight-at-a-time parser must agree with the byte-wise one on every
+// token, whatever digits happen to lie behind the end of the text.
+TEST(PlainNumber, PaddedParsingAgreesWithByteWiseParsing) {
+  std::mt19937_64 rng(23);
+  const int cases = testing::kSanitized ? 100000 : 2000000;
+  for (int n = 0; n < cases; ++n) {
+    std::string token = random_token(rng);
+    if (n % 2 == 0) token = token.substr(0, 1 + rng() % 12);
+    const std::string tail = n % 3 == 0 ? std::string(" 5") : std::string();
+    std::string buffer = token + tail + std::string(kReadablePadding, static_cast<char>('0' + n % 10));
+    const char* const end = buffer.data() + token.size() + tail.size();
+    float bytewise = 0;
+    float padded = 0;
+    const char* const a = parse_plain_real(buffer.data(), end, bytewise);
+    const char* const b = parse_padded_real(buffer.data(), end, padded);
+    ASSERT_EQ(a, b) << token;
+    if (a != nullptr) {
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(bytewise), std::bit_cast<std::uint32_t>(padded)) << token;
+    }
+  }
+}
+
 TEST(PlainNumber, AcceptedIntegersAreTheGeneralConversion) {
   const std::string tokens[] = {"0", "-0", "+7", "2147483647", "-2147483648", "2147483648", "00000000012",
                                 "12345678901", "-", "+", "1.0", "3e2", "12x"};

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "textio/plain_number.h"
+
 namespace korvan::textio {
 namespace {
 
@@ -62,7 +64,7 @@ void InputUnit::attach(int fd) {
   owns_fd_ = false;
   if (!buffer_) {
     capacity_ = kInitialCapacity;
-    buffer_ = std::make_unique<char[]>(capacity_);
+    buffer_ = std::make_unique<char[]>(capacity_ + kReadablePadding);
   }
   pos_ = end_ = consumed_ = 0;
   has_last_ = input_ended_ = read_error_ = false;
@@ -91,7 +93,7 @@ IoStatus InputUnit::refill() {
   if (end_ == capacity_) {
     // One line fills the whole buffer: make room for the rest of it. If the
     // memory is refused, the input counts as unreadable.
-    std::unique_ptr<char[]> bigger(new (std::nothrow) char[capacity_ * 2]);
+    std::unique_ptr<char[]> bigger(new (std::nothrow) char[capacity_ * 2 + kReadablePadding]());
     if (!bigger) {
       read_error_ = true;
       return IoStatus::failed;

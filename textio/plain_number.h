@@ -4,9 +4,14 @@
 // the token's end; anything else goes the general way.
 #pragma once
 
+#include <algorithm>
 #include <bit>
+#include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <string_view>
+
+#include "textio/decimal_digits.h"
 
 namespace korvan::textio {
 
@@ -101,6 +106,68 @@ inline const char* parse_plain_real(const char* p, const char* end, float& value
   return decimal_to_float(m.w, m.scale, m.negative, value) ? p : nullptr;
 }
 
+// Bytes that may be read past the end of a record given to the padded
+// parsers below; the input unit keeps that many readable bytes behind its
+// buffer. What they hold never changes a result.
+inline constexpr std::size_t kReadablePadding = 32;
+
+// Eight characters at p, the first in the lowest byte.
+inline std::uint64_t load_eight(const char* p) {
+  std::uint64_t v = 0;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  return v;
+}
+
+// How many of the eight characters in v, from the first, are digits. A byte
+// above 0xF9 carries into the next one when nudged, but it is no digit
+// itself, so the count is still right.
+inline int digit_run(std::uint64_t v) {
+  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0;
+  constexpr std::uint64_t kThrees = 0x3030303030303030;
+  const std::uint64_t other = ((v & kHigh) ^ kThrees) | (((v + 0x0606060606060606) & kHigh) ^ kThrees);
+  return other == 0 ? 8 : std::countr_zero(other) / 8;
+}
+
+// The value of the first n (1 to 8) characters of v, all digits: the digits
+// are moved to the top, the bytes below them count as leading zeros, and
+// three multiplications combine pairs, fours and the eight.
+inline std::uint32_t digits_value(std::uint64_t v, int n) {
+  v <<= 8 * (8 - n);
+  v = (v & 0x0F0F0F0F0F0F0F0F) * 2561 >> 8;
+  v = (v & 0x00FF00FF00FF00FF) * 6553601 >> 16;
+  return static_cast<std::uint32_t>((v & 0x0000FFFF0000FFFF) * 42949672960001 >> 32);
+}
+
+// parse_plain_real for a text followed by kReadablePadding readable bytes:
+// the digits before and after the point are found and converted eight at a
+// time, without a branch per digit. Longer runs go the byte-wise way.
+inline const char* parse_padded_real(const char* p, const char* end, float& value) {
+  const char* const start = p;
+  bool negative = false;
+  if (p != end && (*p == '-' || *p == '+')) {
+    negative = *p == '-';
+    ++p;
+  }
+  const auto room = [end](const char* q) { return static_cast<int>(std::min<std::ptrdiff_t>(end - q, 8)); };
+  const std::uint64_t whole_chars = load_eight(p);
+  const int whole = std::min(digit_run(whole_chars), room(p));
+  if (whole == 8) return parse_plain_real(start, end, value);
+  std::uint64_t w = whole > 0 ? digits_value(whole_chars, whole) : 0;
+  p += whole;
+  int fraction = 0;
+  if (p != end && *p == '.') {
+    ++p;
+    const std::uint64_t fraction_chars = load_eight(p);
+    fraction = std::min(digit_run(fraction_chars), room(p));
+    if (fraction == 8) return parse_plain_real(start, end, value);
+    if (fraction > 0) w = w * kPow10[fraction] + digits_value(fraction_chars, fraction);
+    p += fraction;
+  }
+  if (whole + fraction == 0 || !plain_token_end(p, end)) return nullptr;
+  return decimal_to_float(w, -fraction, negative, value) ? p : nullptr;
+}
+
 // A plain integer at p: the position after it, or nullptr to go the general way.
 inline const char* parse_plain_integer(const char* p, const char* end, std::int32_t& value) {
   bool negative = false;
@@ -118,7 +185,8 @@ inline const char* parse_plain_integer(const char* p, const char* end, std::int3
 }
 
 // A record read the quick way: values separated by blanks only, each a
-// plain number or a single letter. Each call takes the next value; a false
+// plain number or a single letter. The record must be followed by
+// kReadablePadding readable bytes, as the input unit's records are. Each call takes the next value; a false
 // means the record is not of this simple kind here (or has no value left),
 // and the caller then reads it the general way, which gives the same values
 // for every record this reads to the end.
@@ -126,7 +194,7 @@ class PlainRecord {
  public:
   explicit PlainRecord(std::string_view record) : p_(record.data()), end_(record.data() + record.size()) {}
 
-  bool real(float& value) { return at_value() && (p_ = parse_plain_real(p_, end_, value)) != nullptr; }
+  bool real(float& value) { return at_value() && (p_ = parse_padded_real(p_, end_, value)) != nullptr; }
   bool integer(std::int32_t& value) { return at_value() && (p_ = parse_plain_integer(p_, end_, value)) != nullptr; }
 
   // A value of one character that is not a mark with a meaning of its own;
