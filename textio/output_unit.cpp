@@ -115,10 +115,12 @@ IoStatus OutputUnit::write_block(const char* data, std::size_t bytes, std::size_
                                  RecordTag first_tag) {
   if (fd_ < 0 || broken_) return IoStatus::failed;
   if (bytes == 0) return IoStatus::ok;
-  if (used_ + bytes > capacity_) {
+  // A block of half the buffer or more goes straight to the file after what
+  // is buffered: copying it first would gain nothing.
+  const bool direct = bytes >= capacity_ / 2;
+  if (direct || used_ + bytes > capacity_) {
     if (write_out() != IoStatus::ok) return IoStatus::failed;
-    // A block larger than the buffer goes straight to the file.
-    if (bytes > capacity_) return write_direct(data, bytes, record_bytes, first_tag);
+    if (direct) return write_direct(data, bytes, record_bytes, first_tag);
   }
   std::memcpy(buffer_.get() + used_, data, bytes);
   pending_.push_back({used_, record_bytes, bytes / record_bytes, first_tag});
