@@ -145,7 +145,7 @@ ScanPart scan_soundings(textio::FreeFormatReader& reader, textio::InputUnit& uni
     std::int32_t nfreq = 0;
     const Item sounding[] = {Item::of(x), Item::of(y), Item::of(nfreq)};
     const IoStatus status = read_entry(reader, unit, sounding, [&](textio::PlainRecord r) {
-      return r.real(x) && r.real(y) && r.integer(nfreq);
+      return r.skip_real() && r.skip_real() && r.integer(nfreq);
     });
     if (status == IoStatus::end_of_file) return part;
     ++part.count;
@@ -158,7 +158,7 @@ ScanPart scan_soundings(textio::FreeFormatReader& reader, textio::InputUnit& uni
     for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) {
       std::int32_t ntx = 0;
       const Item frequency[] = {Item::of(value), Item::of(ntx)};
-      const auto quick_frequency = [&](textio::PlainRecord r) { return r.real(value) && r.integer(ntx); };
+      const auto quick_frequency = [&](textio::PlainRecord r) { return r.skip_real() && r.integer(ntx); };
       if (read_entry(reader, unit, frequency, quick_frequency) != IoStatus::ok) {
         return fail(ScanFailure::transmitter_read, ifreq);
       }
@@ -169,7 +169,7 @@ ScanPart scan_soundings(textio::FreeFormatReader& reader, textio::InputUnit& uni
         std::int32_t nrx = 0;
         const Item transmitter[] = {Item::of(value), Item::of(height), Item::of(orientation), Item::of(nrx)};
         const auto quick_transmitter = [&](textio::PlainRecord r) {
-          return r.real(value) && r.real(height) && r.letter(orientation[0]) && r.integer(nrx);
+          return r.skip_real() && r.skip_real() && r.letter(orientation[0]) && r.integer(nrx);
         };
         if (read_entry(reader, unit, transmitter, quick_transmitter) != IoStatus::ok) {
           return fail(ScanFailure::receiver_read, ifreq, it);

@@ -61,6 +61,13 @@ TEST(PlainNumber, PaddedParsingAgreesWithByteWiseParsing) {
     const char* const a = parse_plain_real(buffer.data(), end, bytewise);
     const char* const b = parse_padded_real(buffer.data(), end, padded);
     ASSERT_EQ(a, b) << token;
+    // Skipping a value accepts what converts, an exact midpoint included.
+    const char* const skipped = skip_padded_real(buffer.data(), end);
+    float general = 0;
+    if (a != nullptr || skipped != nullptr) {
+      ASSERT_EQ(skipped, buffer.data() + token.size()) << token;
+      ASSERT_TRUE(convert_real(token, general)) << token;
+    }
     if (a != nullptr) {
       ASSERT_EQ(std::bit_cast<std::uint32_t>(bytewise), std::bit_cast<std::uint32_t>(padded)) << token;
     }

@@ -141,8 +141,11 @@ inline std::uint32_t digits_value(std::uint64_t v, int n) {
 
 // parse_plain_real for a text followed by kReadablePadding readable bytes:
 // the digits before and after the point are found and converted eight at a
-// time, without a branch per digit. Longer runs go the byte-wise way.
-inline const char* parse_padded_real(const char* p, const char* end, float& value) {
+// time, without a branch per digit. Longer runs go the byte-wise way. With
+// kConvert false, only the form is checked, for a value that is not kept: a
+// plain decimal of so few digits always converts.
+template <bool kConvert>
+inline const char* padded_real(const char* p, const char* end, float& value) {
   const char* const start = p;
   bool negative = false;
   if (p != end && (*p == '-' || *p == '+')) {
@@ -153,7 +156,8 @@ inline const char* parse_padded_real(const char* p, const char* end, float& valu
   const std::uint64_t whole_chars = load_eight(p);
   const int whole = std::min(digit_run(whole_chars), room(p));
   if (whole == 8) return parse_plain_real(start, end, value);
-  std::uint64_t w = whole > 0 ? digits_value(whole_chars, whole) : 0;
+  std::uint64_t w = 0;
+  if constexpr (kConvert) w = whole > 0 ? digits_value(whole_chars, whole) : 0;
   p += whole;
   int fraction = 0;
   if (p != end && *p == '.') {
@@ -161,11 +165,24 @@ inline const char* parse_padded_real(const char* p, const char* end, float& valu
     const std::uint64_t fraction_chars = load_eight(p);
     fraction = std::min(digit_run(fraction_chars), room(p));
     if (fraction == 8) return parse_plain_real(start, end, value);
-    if (fraction > 0) w = w * kPow10[fraction] + digits_value(fraction_chars, fraction);
+    if constexpr (kConvert) {
+      if (fraction > 0) w = w * kPow10[fraction] + digits_value(fraction_chars, fraction);
+    }
     p += fraction;
   }
   if (whole + fraction == 0 || !plain_token_end(p, end)) return nullptr;
-  return decimal_to_float(w, -fraction, negative, value) ? p : nullptr;
+  if constexpr (kConvert) return decimal_to_float(w, -fraction, negative, value) ? p : nullptr;
+  return p;
+}
+
+inline const char* parse_padded_real(const char* p, const char* end, float& value) {
+  return padded_real<true>(p, end, value);
+}
+
+// A real that is not kept: the position after it, or nullptr.
+inline const char* skip_padded_real(const char* p, const char* end) {
+  float unused = 0;
+  return padded_real<false>(p, end, unused);
 }
 
 // A plain integer at p: the position after it, or nullptr to go the general way.
@@ -195,6 +212,8 @@ class PlainRecord {
   explicit PlainRecord(std::string_view record) : p_(record.data()), end_(record.data() + record.size()) {}
 
   bool real(float& value) { return at_value() && (p_ = parse_padded_real(p_, end_, value)) != nullptr; }
+  // A real that is read and not kept.
+  bool skip_real() { return at_value() && (p_ = skip_padded_real(p_, end_)) != nullptr; }
   bool integer(std::int32_t& value) { return at_value() && (p_ = parse_plain_integer(p_, end_, value)) != nullptr; }
 
   // A value of one character that is not a mark with a meaning of its own;
