@@ -158,12 +158,19 @@ struct Layout {
   bool general;
   int width;
   int precision;
+  bool right_adjusted = false;  // a G field moved to the right, as in the rows
 };
 constexpr Layout kLayouts[] = {
     {"G12.5", true, 12, 5},
     {"G13.6", true, 13, 6},
     {"F15.5", false, 15, 5},
+    {"G12.5 right-adjusted", true, 12, 5, true},
 };
+
+std::string right_adjusted(std::string text) {
+  const std::size_t used = text.find_last_not_of(' ') + 1;
+  return std::string(text.size() - used, ' ') + text.substr(0, used);
+}
 
 class Sweep {
  public:
@@ -174,7 +181,10 @@ class Sweep {
     for (const Layout& layout : kLayouts) {
       std::string actual(static_cast<std::size_t>(layout.width), '?');
       std::string expected;
-      if (layout.general) {
+      if (layout.right_adjusted) {
+        korvan::textio::render_g_right(actual, layout.precision, x);
+        expected = right_adjusted(reference_g(x, exact, layout.width, layout.precision));
+      } else if (layout.general) {
         korvan::textio::render_g(actual, layout.precision, x);
         expected = reference_g(x, exact, layout.width, layout.precision);
       } else {

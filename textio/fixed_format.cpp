@@ -150,9 +150,48 @@ char* compose_g(char* end, int width, int digits, const BinaryFloat& magnitude, 
   return end - p <= width ? p : nullptr;
 }
 
+// Powers of ten from 10^0, as doubles, for telling a float's decimal size.
+constexpr double kDecades[kMaxSignificant + 1] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+
+// The fixed layout of Gw.d for the values most data hold, normal floats from
+// 0.1 up to 10^d whose digits come from a product that fits 64 bits: the
+// same digits as the general way, found with less work. False for any other
+// value, which the general way then renders.
+bool render_fixed_g_quickly(std::span<char> field, int digits, float value, bool right_adjusted) {
+  if (digits < 1 || digits > kMaxSignificant) return false;
+  const BinaryFloat v = decompose(value);
+  const double magnitude = std::fabs(static_cast<double>(value));
+  // No float lies between 0.1 and the double nearest to it.
+  if (!(magnitude >= 0.1 && magnitude < kDecades[digits]) || v.exponent >= 0) return false;
+  // 10^(e-1) <= magnitude < 10^e: e digits before the point.
+  int e = 0;
+  while (e < digits && magnitude >= kDecades[e]) ++e;
+  // round(magnitude * 10^(d-e)), halves up: the product is below 2^54 and
+  // the shift at most 149.
+  const int shift = -v.exponent;
+  if (shift > 63) return false;
+  const std::uint64_t product = static_cast<std::uint64_t>(v.significand) * kPow10[digits - e];
+  std::uint64_t shown = (product + (std::uint64_t{1} << (shift - 1))) >> shift;
+  if (shown == kPow10[digits]) {
+    shown = kPow10[digits - 1];
+    if (++e > digits) return false;  // rounds up to 10^d: the exponent layout
+  }
+  const int width = static_cast<int>(field.size());
+  const int length = (e == 0 ? 1 : e) + 1 + (digits - e) + (v.negative ? 1 : 0);
+  if (length > width - 4) return false;
+  std::fill(field.begin(), field.end(), ' ');
+  char* p = field.data() + (right_adjusted ? width : width - 4);
+  if (e < digits) p = put_digits(p, shown % kPow10[digits - e], digits - e);
+  *--p = '.';
+  p = put_digits(p, shown / kPow10[digits - e], e == 0 ? 1 : e);
+  if (v.negative) *--p = '-';
+  return true;
+}
+
 // Gw.d, with the fixed layout's four trailing blanks either behind the text
 // or, right-adjusted, in front of it.
 void render_g_field(std::span<char> field, int digits, float value, bool right_adjusted) {
+  if (render_fixed_g_quickly(field, digits, value, right_adjusted)) return;
   if (write_special(field, value)) return;
   char buffer[kBuffer];
   std::memset(buffer, ' ', sizeof buffer);
