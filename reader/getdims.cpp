@@ -185,6 +185,51 @@ ScanPart scan_soundings(textio::FreeFormatReader& reader, textio::InputUnit& uni
   }
 }
 
+}  // namespace
+
+std::optional<std::uint64_t> find_sounding_start(const std::string& name, std::uint64_t middle,
+                                                 const std::atomic<bool>& cancel) {
+  textio::InputUnit cursor;
+  std::string_view line;
+  // The line that holds `middle` is partial; candidates begin after it.
+  if (cursor.open(name, middle) != IoStatus::ok || cursor.next_record(line) != IoStatus::ok) return std::nullopt;
+  for (int attempt = 0; attempt < kTrialLines; ++attempt) {
+    const std::uint64_t candidate = cursor.position();
+    textio::InputUnit trial_unit;
+    if (trial_unit.open(name, candidate) != IoStatus::ok) return std::nullopt;
+    textio::FreeFormatReader trial_reader(trial_unit);
+    ScanLimits trial;
+    trial.max_soundings = kTrialSoundings;
+    trial.max_position = candidate + kTrialBytes;
+    trial.cancel = &cancel;
+    const ScanPart part = scan_soundings(trial_reader, trial_unit, trial);
+    if (part.error.failure == ScanFailure::none && part.count > 0) return candidate;
+    if (cursor.next_record(line) != IoStatus::ok) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<ScanSample> sample_first_soundings(std::string_view name, std::int64_t soundings) {
+  textio::InputUnit unit;
+  if (unit.open(name) != IoStatus::ok) return std::nullopt;
+  textio::FreeFormatReader reader(unit);
+  ScanSample sample;
+  const Item header[] = {Item::of(sample.announced)};
+  if (reader.read(header) != IoStatus::ok) return std::nullopt;
+  sample.first_offset = unit.position();
+  ScanLimits limits;
+  limits.max_soundings = soundings;
+  const ScanPart part = scan_soundings(reader, unit, limits);
+  if (part.error.failure != ScanFailure::none) return std::nullopt;
+  sample.soundings = part.count;
+  sample.end_offset = unit.position();
+  sample.file_bytes = unit.file_size();
+  sample.largest = {static_cast<std::int32_t>(part.count), part.maxfreq, part.maxtx, part.maxrx};
+  return sample;
+}
+
+namespace {
+
 // The second thread: finds a line near `middle` that starts a run of
 // well-formed sounding entries, tells the first thread where, and scans from
 // there to the end.
@@ -195,25 +240,7 @@ struct SecondHalf {
 
 std::optional<SecondHalf> scan_second_half(const std::string& name, std::uint64_t middle, const std::atomic<bool>& cancel,
                                            std::promise<std::optional<std::uint64_t>>& start_found) {
-  std::optional<std::uint64_t> start;
-  textio::InputUnit cursor;
-  std::string_view line;
-  // The line that holds `middle` is partial; candidates begin after it.
-  if (cursor.open(name, middle) == IoStatus::ok && cursor.next_record(line) == IoStatus::ok) {
-    for (int attempt = 0; attempt < kTrialLines && !start; ++attempt) {
-      const std::uint64_t candidate = cursor.position();
-      textio::InputUnit trial_unit;
-      if (trial_unit.open(name, candidate) != IoStatus::ok) break;
-      textio::FreeFormatReader trial_reader(trial_unit);
-      ScanLimits trial;
-      trial.max_soundings = kTrialSoundings;
-      trial.max_position = candidate + kTrialBytes;
-      trial.cancel = &cancel;
-      const ScanPart part = scan_soundings(trial_reader, trial_unit, trial);
-      if (part.error.failure == ScanFailure::none && part.count > 0) start = candidate;
-      if (cursor.next_record(line) != IoStatus::ok) break;
-    }
-  }
+  const std::optional<std::uint64_t> start = find_sounding_start(name, middle, cancel);
   start_found.set_value(start);
   if (!start) return std::nullopt;
 
@@ -240,6 +267,15 @@ struct SecondThread {
 };
 
 }  // namespace
+
+void report_count(textio::Console& console, std::string_view name, std::int32_t found, std::int32_t announced) {
+  if (found == announced) {
+    console.write_record("  " + sounding_text(found) + " soundings read from " + quoted(name) + ".");
+  } else {
+    console.write_record("  " + sounding_text(found) + " soundings read from " + quoted(name) + " (not " +
+                         sounding_text(announced) + " as advertised).");
+  }
+}
 
 Dimensions getdims(std::string_view name, textio::Console& console, std::optional<SplitPoint>* split,
                    std::uint64_t split_minimum_bytes) {
@@ -299,13 +335,8 @@ Dimensions getdims(std::string_view name, textio::Console& console, std::optiona
   dims.maxrx = whole.maxrx;
 
   const auto found = static_cast<std::int32_t>(whole.count);
-  if (found == dims.nsound) {
-    console.write_record("  " + sounding_text(dims.nsound) + " soundings read from " + quoted(name) + ".");
-  } else {
-    console.write_record("  " + sounding_text(found) + " soundings read from " + quoted(name) + " (not " +
-                         sounding_text(dims.nsound) + " as advertised).");
-    dims.nsound = found;
-  }
+  report_count(console, name, found, dims.nsound);
+  dims.nsound = found;
   if (unit.close() != IoStatus::ok) emsgstop("error closing " + quoted(name) + " after counting data");
   return dims;
 }

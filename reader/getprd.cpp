@@ -1,9 +1,11 @@
 // The data load.
 #include "reader/getprd.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <future>
+#include <limits>
 #include <string>
 
 #include "reader/messages.h"
@@ -31,16 +33,31 @@ bool fold_component(char& letter) {
   return letter == 'b' || letter == 'i' || letter == 'q';
 }
 
+// Thrown by a load in one pass where the file is not as simple as that way
+// needs, or holds a fault: the caller then reads it the usual way, which
+// finds the fault and says what it is.
+struct Abandon {};
+
 class Load {
  public:
-  Load(std::string_view name, const Dimensions& dims, SoundingArrays& a)
-      : name_(name), dims_(dims), a_(a), reader_(unit_) {}
+  // A load in one pass (`one_pass`) reads plain lines only and abandons at
+  // anything else instead of stopping the run.
+  Load(std::string_view name, const Dimensions& dims, SoundingArrays& a, bool one_pass = false)
+      : name_(name), dims_(dims), a_(a), reader_(unit_), one_pass_(one_pass) {}
 
   void run(const std::optional<SplitPoint>& split);
 
   // The second thread's share: soundings from split.isound on, read from
   // split.offset, until done or cancelled.
   void run_from(const SplitPoint& split, const std::atomic<bool>& cancel);
+
+  // A load in one pass: from `offset` (0: the file's start, header first),
+  // sounding entries into soundings first, first + 1, ... until the end of
+  // the file or until a sounding read would start at `stop`. Returns how
+  // many were read; abandons past sounding `last`, or when told to.
+  std::int32_t run_one_pass(std::uint64_t offset, std::int32_t first, std::int32_t last, std::uint64_t stop,
+                            const std::atomic<bool>& abandoned);
+  bool reached_stop() const { return reached_stop_; }
 
  private:
   void sounding(std::int32_t isound);
@@ -54,23 +71,34 @@ class Load {
   template <typename Take>
   bool quick(Take take) {
     std::string_view record;
-    if (unit_.next_record(record) != IoStatus::ok) return false;
-    if (take(textio::PlainRecord(record))) return true;
-    unit_.step_back();
+    if (unit_.next_record(record) == IoStatus::ok) {
+      if (take(textio::PlainRecord(record))) return true;
+      unit_.step_back();
+    }
+    if (one_pass_) throw Abandon{};
     return false;
   }
 
-  // A count beyond the extents the scan found: the file is not the one that
-  // was scanned, and nothing may be written outside the arrays.
-  [[noreturn]] void changed() const {
-    emsgstop("data file " + quoted(name_) + " changed between the two readings");
+  // True at the end of the file or of its content: only blank lines left.
+  bool only_blank_lines_left();
+
+  [[noreturn]] void stop(const std::string& message) const {
+    if (one_pass_) throw Abandon{};
+    emsgstop(message);
   }
+
+  // A count beyond the extents the scan found: the file is not the one that
+  // was scanned, and nothing may be written outside the arrays. (In one
+  // pass, the extents are a guess that did not hold.)
+  [[noreturn]] void changed() const { stop("data file " + quoted(name_) + " changed between the two readings"); }
 
   std::string_view name_;
   const Dimensions& dims_;
   SoundingArrays& a_;
   textio::InputUnit unit_;
   textio::FreeFormatReader reader_;
+  bool one_pass_;
+  bool reached_stop_ = false;
 };
 
 // The second thread of a split load. However the first thread's share ends,
@@ -130,6 +158,43 @@ void Load::run_from(const SplitPoint& split, const std::atomic<bool>& cancel) {
   if (unit_.close() != IoStatus::ok) emsgstop("error closing file " + quoted(name_));
 }
 
+bool Load::only_blank_lines_left() {
+  std::string_view record;
+  for (;;) {
+    const IoStatus status = unit_.next_record(record);
+    if (status == IoStatus::end_of_file) return true;
+    if (status != IoStatus::ok) throw Abandon{};
+    if (record.find_first_not_of(" \t") != std::string_view::npos) {
+      unit_.step_back();
+      return false;
+    }
+  }
+}
+
+std::int32_t Load::run_one_pass(std::uint64_t offset, std::int32_t first, std::int32_t last, std::uint64_t stop,
+                                const std::atomic<bool>& abandoned) {
+  if (unit_.open(name_, offset) != IoStatus::ok) throw Abandon{};
+  if (offset == 0) {
+    std::int32_t announced = 0;
+    quick([&](textio::PlainRecord r) { return r.integer(announced); });
+  }
+  std::int32_t isound = first;
+  for (;; ++isound) {
+    if (abandoned.load(std::memory_order_relaxed)) throw Abandon{};
+    const std::uint64_t position = unit_.position();
+    if (position >= stop) {
+      if (position > stop) throw Abandon{};  // the other reader's start was no sounding start
+      reached_stop_ = true;
+      break;
+    }
+    if (only_blank_lines_left()) break;
+    if (isound > last) throw Abandon{};
+    sounding(isound);
+  }
+  (void)unit_.close();
+  return isound - first;
+}
+
 void Load::sounding(std::int32_t isound) {
   float x = 0;
   float y = 0;
@@ -140,10 +205,10 @@ void Load::sounding(std::int32_t isound) {
     a_.nfreqs(isound) = n;
   } else {
     const Item items[] = {Item::of(a_.soundx(isound)), Item::of(a_.soundy(isound)), Item::of(a_.nfreqs(isound))};
-    if (reader_.read(items) != IoStatus::ok) emsgstop("error reading coordinates of sounding " + sounding_text(isound));
+    if (reader_.read(items) != IoStatus::ok) stop("error reading coordinates of sounding " + sounding_text(isound));
   }
   const std::int32_t nfreq = a_.nfreqs(isound);
-  if (nfreq < 1) emsgstop("no. of frequencies < 1 for sounding " + sounding_text(isound));
+  if (nfreq < 1) stop("no. of frequencies < 1 for sounding " + sounding_text(isound));
   if (nfreq > dims_.maxfreq) changed();
   for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) frequency(ifreq, isound);
 }
@@ -159,10 +224,10 @@ void Load::frequency(std::int32_t ifreq, std::int32_t isound) {
     nt = n;
   } else {
     const Item items[] = {Item::of(freq), Item::of(nt)};
-    if (reader_.read(items) != IoStatus::ok) emsgstop("error reading " + loc());
+    if (reader_.read(items) != IoStatus::ok) stop("error reading " + loc());
   }
-  if (freq <= 0) emsgstop("frequency <= 0 for " + loc());
-  if (nt < 1) emsgstop("no. of transmitters < 1 for " + loc());
+  if (freq <= 0) stop("frequency <= 0 for " + loc());
+  if (nt < 1) stop("no. of transmitters < 1 for " + loc());
   if (nt > dims_.maxtx) changed();
   for (std::int32_t it = 1; it <= nt; ++it) transmitter(it, ifreq, isound);
 }
@@ -187,10 +252,10 @@ void Load::transmitter(std::int32_t it, std::int32_t ifreq, std::int32_t isound)
   } else {
     const Item items[] = {Item::of(a_.momt(it, ifreq, isound)), Item::of(a_.zt(it, ifreq, isound)),
                           Item::of(std::span<char>(&ot, 1)), Item::of(nr)};
-    if (reader_.read(items) != IoStatus::ok) emsgstop("error reading Tx height, etc., for " + loc());
+    if (reader_.read(items) != IoStatus::ok) stop("error reading Tx height, etc., for " + loc());
   }
-  if (!fold_orientation(ot)) emsgstop("invalid Tx orientation for " + loc());
-  if (nr < 1) emsgstop("no. of receivers < 1 for " + loc());
+  if (!fold_orientation(ot)) stop("invalid Tx orientation for " + loc());
+  if (nr < 1) stop("no. of receivers < 1 for " + loc());
   if (nr > dims_.maxrx) changed();
   for (std::int32_t ir = 1; ir <= nr; ++ir) receiver(ir, it, ifreq, isound);
 }
@@ -211,10 +276,10 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
                        Item::of(std::span<char>(&orient, 1)), Item::of(a_.ontype.at(k)),
                        Item::of(std::span<char>(&octype, 1))};
   textio::LineMark mark;
-  if (reader_.read_line(info, &mark) != IoStatus::ok) emsgstop("error reading reveicer info. for " + loc());
-  if (!fold_orientation(orient)) emsgstop("invalid Rx orient. for " + loc());
-  if (!fold_component(octype)) emsgstop("invalid data combo. for " + loc());
-  if (unit_.step_back() != IoStatus::ok) emsgstop("error backspacing file " + std::string(name_) + " for " + loc());
+  if (reader_.read_line(info, &mark) != IoStatus::ok) stop("error reading reveicer info. for " + loc());
+  if (!fold_orientation(orient)) stop("invalid Rx orient. for " + loc());
+  if (!fold_component(octype)) stop("invalid data combo. for " + loc());
+  if (unit_.step_back() != IoStatus::ok) stop("error backspacing file " + std::string(name_) + " for " + loc());
 
   // The second read of the line: its first seven values were converted by the
   // first read already, so it goes on from where that one stopped. The data
@@ -233,7 +298,7 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
     status = reader_.read_line_after(mark, data);
     datum.inphase = 0;
   }
-  if (status != IoStatus::ok) emsgstop("error reading data for " + loc());
+  if (status != IoStatus::ok) stop("error reading data for " + loc());
 }
 
 // A well-formed receiver line with every letter valid, read the quick way;
@@ -270,6 +335,95 @@ void getprd(std::string_view name, const Dimensions& dims, SoundingArrays& array
             const std::optional<SplitPoint>& split) {
   Load load(name, dims, arrays);
   load.run(split);
+}
+
+namespace {
+
+// The first soundings give the extents to guess; a sample this long is cheap.
+constexpr std::int64_t kSampleSoundings = 16;
+
+// Where the second thread's soundings go until the first thread's count is
+// known: past an estimate from the sample's bytes per sounding, with room to
+// spare either way; they are moved down afterwards.
+struct SecondShare {
+  std::uint64_t offset = 0;
+  std::int64_t first = 0;     // the sounding its first entry goes to at first
+  std::int64_t capacity = 0;  // soundings the arrays need room for
+};
+
+SecondShare plan_second_share(const getdims_mod::ScanSample& sample, std::uint64_t offset) {
+  const std::uint64_t per_sounding = std::max<std::uint64_t>(
+      1, (sample.end_offset - sample.first_offset) / static_cast<std::uint64_t>(sample.soundings));
+  const auto before = static_cast<std::int64_t>((offset - sample.first_offset) / per_sounding);
+  const auto after = static_cast<std::int64_t>((sample.file_bytes - offset) / per_sounding);
+  const std::int64_t room = before / 32 + 1024;
+  const std::int64_t first = before + room + 1;
+  return {offset, first, std::max<std::int64_t>(sample.announced, first + after) + room};
+}
+
+}  // namespace
+
+std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& console,
+                                        std::uint64_t split_minimum_bytes) {
+  const std::optional<getdims_mod::ScanSample> sample = getdims_mod::sample_first_soundings(name, kSampleSoundings);
+  if (!sample || sample->soundings == 0 || sample->announced < 1) return std::nullopt;
+
+  std::atomic<bool> abandoned{false};
+  std::optional<SecondShare> second;
+  std::int64_t capacity = sample->announced;
+  if (sample->file_bytes >= split_minimum_bytes && sample->soundings == kSampleSoundings) {
+    const std::optional<std::uint64_t> start =
+        getdims_mod::find_sounding_start(std::string(name), sample->file_bytes / 2, abandoned);
+    if (start && *start > sample->end_offset) {
+      second = plan_second_share(*sample, *start);
+      capacity = second->capacity;
+    }
+  }
+  if (capacity > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+
+  Dimensions guess = sample->largest;
+  guess.nsound = static_cast<std::int32_t>(capacity);
+  std::optional<SoundingArrays> arrays = allocate_sounding_arrays(guess);
+  if (!arrays) return std::nullopt;
+
+  constexpr std::uint64_t kNoStop = std::numeric_limits<std::uint64_t>::max();
+  std::int32_t found = 0;
+  try {
+    if (!second) {
+      Load load(name, guess, *arrays, true);
+      found = load.run_one_pass(0, 1, guess.nsound, kNoStop, abandoned);
+    } else {
+      const auto first = static_cast<std::int32_t>(second->first);
+      Load later_load(name, guess, *arrays, true);
+      std::future<std::int32_t> later = std::async(std::launch::async, [&] {
+        try {
+          return later_load.run_one_pass(second->offset, first, guess.nsound, kNoStop, abandoned);
+        } catch (const Abandon&) {
+          abandoned = true;
+          throw;
+        }
+      });
+      Load load(name, guess, *arrays, true);
+      std::int32_t before = 0;
+      try {
+        before = load.run_one_pass(0, 1, first - 1, second->offset, abandoned);
+        if (!load.reached_stop()) throw Abandon{};
+      } catch (const Abandon&) {
+        abandoned = true;
+        later.wait();
+        throw;
+      }
+      const std::int32_t rest = later.get();
+      arrays->move_soundings(first, rest, std::int64_t{before} + 1);
+      found = before + rest;
+    }
+  } catch (const Abandon&) {
+    return std::nullopt;
+  }
+  arrays->keep_soundings(found);
+  guess.nsound = found;
+  getdims_mod::report_count(console, name, found, sample->announced);
+  return OnePass{guess, std::move(*arrays)};
 }
 
 }  // namespace korvan::reader::getprd_mod

@@ -2,9 +2,9 @@
 // the scan did not look at and fills the sounding arrays.
 #pragma once
 
-#include <string_view>
-
+#include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "reader/getdims.h"
 #include "reader/sounding_arrays.h"
@@ -17,5 +17,18 @@ namespace korvan::reader::getprd_mod {
 // are still reported in file order.
 void getprd(std::string_view name, const Dimensions& dims, SoundingArrays& arrays,
             const std::optional<SplitPoint>& split = std::nullopt);
+
+// The scan and the load at once, in one pass over the file (two threads on
+// a large file), for a file of plain blank-separated lines without a fault
+// whose extents its first soundings show. Shows the scan's notice and gives
+// the dimensions and the filled arrays, exactly as the scan and the load
+// would; nullopt, having shown nothing, for any other file, which the scan
+// and the load then read.
+struct OnePass {
+  Dimensions dims;
+  SoundingArrays arrays;
+};
+std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& console,
+                                        std::uint64_t split_minimum_bytes = getdims_mod::kSplitMinimumBytes);
 
 }  // namespace korvan::reader::getprd_mod

@@ -2,6 +2,7 @@
 #include "reader/sounding_arrays.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace korvan::reader {
 namespace {
@@ -109,6 +110,20 @@ std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions& dims) {
   a.ontype = {reinterpret_cast<std::int32_t*>(at(o_ontype)), {r, t, f, n1}};
   a.octype = {reinterpret_cast<Letter*>(at(o_octype)), {r, t, f, n1}};
   return a;
+}
+
+void SoundingArrays::move_soundings(std::int64_t from, std::int64_t count, std::int64_t to) {
+  if (count <= 0 || from == to) return;
+  for_each_array([&](auto& array) {
+    const std::int64_t slice = array.slice();
+    std::memmove(array.data() + (to - 1) * slice, array.data() + (from - 1) * slice,
+                 static_cast<std::size_t>(count * slice) * sizeof(*array.data()));
+  });
+}
+
+void SoundingArrays::keep_soundings(std::int32_t n) {
+  for_each_array([n](auto& array) { array.set_last_extent(n); });
+  dims.nsound = n;
 }
 
 }  // namespace korvan::reader

@@ -42,6 +42,14 @@ class FortranArray {
   }
   T& at(std::int64_t linear) const { return data_[linear]; }
 
+  // Elements of one sounding, the last (slowest) index.
+  std::int64_t slice() const {
+    std::int64_t n = 1;
+    for (std::size_t d = 0; d + 1 < Rank; ++d) n *= extents_[d];
+    return n;
+  }
+  void set_last_extent(std::int64_t n) { extents_[Rank - 1] = n; }
+
   T* data() const { return data_; }
 
  private:
@@ -89,6 +97,21 @@ struct SoundingArrays {
   FortranArray<Letter, 4> octype;
 
   Dimensions dims;
+
+  // Calls f on each of the seventeen arrays, in order.
+  template <typename F>
+  void for_each_array(F f) {
+    f(soundx), f(soundy), f(nfreqs), f(freq), f(nt), f(momt), f(zt), f(ot), f(nr);
+    f(momr), f(trx), f(try_), f(zr), f(or_), f(prd), f(ontype), f(octype);
+  }
+
+  // Moves soundings [from, from + count) of every array to start at `to`
+  // (ranges may overlap); what is left behind keeps its contents.
+  void move_soundings(std::int64_t from, std::int64_t count, std::int64_t to);
+
+  // Keeps the first n soundings (n at most nsound): the sounding index is
+  // every array's slowest, so nothing else changes.
+  void keep_soundings(std::int32_t n);
 
  private:
   friend std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions&);

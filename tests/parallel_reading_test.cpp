@@ -161,6 +161,39 @@ TEST(QuickReading, CommaSeparatedCopiesGiveTheSameOutcome) {
   EXPECT_GT(intact, cases / 4);
 }
 
+// Reading in one pass either gives exactly what the scan and the load give
+// (the notice and the arrays) or gives up without showing anything, and it
+// does not give up on an intact survey.
+TEST(OnePass, GivesWhatTheScanAndTheLoadGiveOrNothing) {
+  ScratchDir dir;
+  std::mt19937 rng(29);
+  const int cases = testing::kSanitized ? 60 : 400;
+  int intact = 0;
+  int taken = 0;
+  for (int n = 0; n < cases; ++n) {
+    std::vector<std::string> lines = survey_lines(rng, 16 + static_cast<int>(rng() % 40));
+    const int damages = static_cast<int>(rng() % 3);
+    for (int d = 0; d < damages; ++d) damage(rng, lines);
+    const std::string text = join(lines);
+    const std::string path = dir.file("s.prd").string();
+    dir.write("s.prd", text);
+    const Outcome classic = read_file(path, false);
+    for (const bool split : {false, true}) {
+      const std::optional<Outcome> one = testing::read_in_one_pass(path, split);
+      if (damages == 0) {
+        ++intact;
+        taken += one ? 1 : 0;
+      }
+      if (!one) continue;
+      ASSERT_TRUE(one->stop.empty()) << one->stop << text;
+      ASSERT_TRUE(classic.stop.empty()) << classic.stop << text;
+      ASSERT_EQ(one->console, classic.console) << text;
+      ASSERT_EQ(one->arrays, classic.arrays) << text;
+    }
+  }
+  EXPECT_EQ(taken, intact);
+}
+
 TEST(ParallelReading, FailuresInTheSecondHalfAreNumberedFromTheFileStart) {
   ScratchDir dir;
   std::mt19937 rng(3);

@@ -31,6 +31,10 @@ void append_array_bytes(std::string& out, const Array& a) {
   out.append(reinterpret_cast<const char*>(a.data()), static_cast<std::size_t>(a.size()) * sizeof(*a.data()));
 }
 
+inline void append_arrays(std::string& out, reader::SoundingArrays& a) {
+  a.for_each_array([&out](const auto& array) { append_array_bytes(out, array); });
+}
+
 // Scans and loads `path`, split into two threads from the middle of any
 // file when `split`, else by one thread. Arrays above max_array_bytes are
 // not made (the outcome says so).
@@ -51,26 +55,25 @@ inline ReadingOutcome read_data_file(const std::string& path, bool split,
       return outcome;
     }
     reader::getprd_mod::getprd(path, dims, *a, point);
-    append_array_bytes(outcome.arrays, a->soundx);
-    append_array_bytes(outcome.arrays, a->soundy);
-    append_array_bytes(outcome.arrays, a->nfreqs);
-    append_array_bytes(outcome.arrays, a->freq);
-    append_array_bytes(outcome.arrays, a->nt);
-    append_array_bytes(outcome.arrays, a->momt);
-    append_array_bytes(outcome.arrays, a->zt);
-    append_array_bytes(outcome.arrays, a->ot);
-    append_array_bytes(outcome.arrays, a->nr);
-    append_array_bytes(outcome.arrays, a->momr);
-    append_array_bytes(outcome.arrays, a->trx);
-    append_array_bytes(outcome.arrays, a->try_);
-    append_array_bytes(outcome.arrays, a->zr);
-    append_array_bytes(outcome.arrays, a->or_);
-    append_array_bytes(outcome.arrays, a->prd);
-    append_array_bytes(outcome.arrays, a->ontype);
-    append_array_bytes(outcome.arrays, a->octype);
+    append_arrays(outcome.arrays, *a);
   } catch (const textio::FatalStop& stop) {
     outcome.stop = stop.console_line();
   }
+  return outcome;
+}
+
+// Reads `path` in one pass (two threads from the middle of any file when
+// `split`); nullopt when that way gives up.
+inline std::optional<ReadingOutcome> read_in_one_pass(const std::string& path, bool split) {
+  ReadingOutcome outcome;
+  textio::Console console(&outcome.console);
+  std::optional<reader::getprd_mod::OnePass> pass = reader::getprd_mod::read_in_one_pass(
+      path, console, split ? 0 : std::numeric_limits<std::uint64_t>::max());
+  if (!pass) {
+    if (!outcome.console.empty()) outcome.stop = "gave up after showing " + outcome.console;
+    return outcome.stop.empty() ? std::nullopt : std::optional<ReadingOutcome>(outcome);
+  }
+  append_arrays(outcome.arrays, pass->arrays);
   return outcome;
 }
 

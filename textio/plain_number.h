@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstddef>
 #include <cstring>
 #include <cstdint>
@@ -171,7 +172,16 @@ inline const char* padded_real(const char* p, const char* end, float& value) {
     p += fraction;
   }
   if (whole + fraction == 0 || !plain_token_end(p, end)) return nullptr;
-  if constexpr (kConvert) return decimal_to_float(w, -fraction, negative, value) ? p : nullptr;
+  if constexpr (kConvert) {
+    if (decimal_to_float(w, -fraction, negative, value)) return p;
+    // On a midpoint between two floats, or a hair off one, as a coordinate
+    // with two decimals often is: the exact value decides.
+    const char* const digits = start + (*start == '-' || *start == '+' ? 1 : 0);
+    float magnitude = 0;
+    const auto [after, error] = std::from_chars(digits, p, magnitude);
+    if (error != std::errc() || after != p) return nullptr;
+    value = negative ? -magnitude : magnitude;
+  }
   return p;
 }
 
