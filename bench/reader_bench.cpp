@@ -1,6 +1,7 @@
 // Reader throughput and memory on a big survey: the dimension scan, the
 // creation of the sounding arrays and the data load, as one run of the
-// converter does them. The survey (about 200 MB, made once per process in a
+// converter does them for a file it cannot read in one pass, and the one
+// pass that it makes over a plain file. The survey (about 200 MB, made once per process in a
 // temporary directory) can be resized with KORVAN_BENCH_SURVEY_MB.
 //
 // Targets: scan + load together at 200 MB/s or more (MB = 10^6 bytes), and a
@@ -142,6 +143,25 @@ void BM_ScanAllocateLoad(benchmark::State& state) {
   report(state, dims, true);
 }
 
+// What a conversion of a plain file does instead: both at once.
+void BM_OnePass(benchmark::State& state) {
+  const Survey& s = survey();
+  Dimensions dims;
+  for (auto _ : state) {
+    std::string notices;
+    korvan::textio::Console console(&notices);
+    std::optional<korvan::reader::getprd_mod::OnePass> pass = korvan::reader::getprd_mod::read_in_one_pass(s.path, console);
+    if (!pass) {
+      state.SkipWithError("the one pass gave up on the survey");
+      break;
+    }
+    dims = pass->dims;
+    benchmark::DoNotOptimize(pass->arrays.prd.data());
+  }
+  if (state.error_occurred()) return;
+  report(state, dims, true);
+}
+
 // The scan alone, to tell which pass is slow.
 void BM_ScanOnly(benchmark::State& state) {
   const Survey& s = survey();
@@ -170,6 +190,8 @@ BENCHMARK(BM_ScanAllocateLoad)
     ->Iterations(1)
     ->Repetitions(3)
     ->DisplayAggregatesOnly();
+
+BENCHMARK(BM_OnePass)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)->DisplayAggregatesOnly();
 
 // The median repetition's rate, and the largest peak, against the targets.
 void print_verdict() {

@@ -1,7 +1,9 @@
 // Large files are scanned and loaded by two threads from a split point near
 // the middle. For any data file, reading it that way (forced here, whatever
 // the size) must give exactly what one thread gives: the same notice, the
-// same stop line or the same arrays.
+// same stop line or the same arrays. Reading it in one pass, by one thread
+// or two, must give the same notice and arrays too, or give up showing
+// nothing.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -46,6 +48,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fprintf(stderr, "split reading differs:\none thread: %s%s\ntwo threads: %s%s\n", alone.console.c_str(),
                  alone.stop.c_str(), split.console.c_str(), split.stop.c_str());
     std::abort();
+  }
+  for (const bool two_threads : {false, true}) {
+    const std::optional<korvan::testing::ReadingOutcome> one =
+        korvan::testing::read_in_one_pass(data_path, two_threads, kMaxFuzzArrayBytes);
+    if (one && !(one->stop.empty() && alone.stop.empty() && *one == alone)) {
+      std::fprintf(stderr, "one pass (%s) differs:
+scan and load: %s%s
+one pass: %s%s
+",
+                   two_threads ? "two threads" : "one thread", alone.console.c_str(), alone.stop.c_str(),
+                   one->console.c_str(), one->stop.c_str());
+      std::abort();
+    }
   }
   return 0;
 }

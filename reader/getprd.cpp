@@ -364,7 +364,7 @@ SecondShare plan_second_share(const getdims_mod::ScanSample& sample, std::uint64
 }  // namespace
 
 std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& console,
-                                        std::uint64_t split_minimum_bytes) {
+                                        std::uint64_t split_minimum_bytes, std::uint64_t max_array_bytes) {
   const std::optional<getdims_mod::ScanSample> sample = getdims_mod::sample_first_soundings(name, kSampleSoundings);
   if (!sample || sample->soundings == 0 || sample->announced < 1) return std::nullopt;
 
@@ -383,6 +383,8 @@ std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& 
 
   Dimensions guess = sample->largest;
   guess.nsound = static_cast<std::int32_t>(capacity);
+  const std::optional<std::uint64_t> bytes = sounding_array_bytes(guess);
+  if (!bytes || *bytes > max_array_bytes) return std::nullopt;
   std::optional<SoundingArrays> arrays = allocate_sounding_arrays(guess);
   if (!arrays) return std::nullopt;
 

@@ -28,7 +28,9 @@ struct OnePass {
   Dimensions dims;
   SoundingArrays arrays;
 };
+// Arrays of more than max_array_bytes are not tried.
 std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& console,
-                                        std::uint64_t split_minimum_bytes = getdims_mod::kSplitMinimumBytes);
+                                        std::uint64_t split_minimum_bytes = getdims_mod::kSplitMinimumBytes,
+                                        std::uint64_t max_array_bytes = kMaxArrayBytes);
 
 }  // namespace korvan::reader::getprd_mod

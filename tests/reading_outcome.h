@@ -1,5 +1,6 @@
 // What reading a data file gives: the scan's notice, the stop line or every
-// array's bytes. Compares the two-thread reading with the one-thread one.
+// array's bytes. Compares the two-thread reading with the one-thread one,
+// and the one pass with both.
 #pragma once
 
 #include <cstdint>
@@ -64,11 +65,12 @@ inline ReadingOutcome read_data_file(const std::string& path, bool split,
 
 // Reads `path` in one pass (two threads from the middle of any file when
 // `split`); nullopt when that way gives up.
-inline std::optional<ReadingOutcome> read_in_one_pass(const std::string& path, bool split) {
+inline std::optional<ReadingOutcome> read_in_one_pass(
+    const std::string& path, bool split, std::uint64_t max_array_bytes = std::numeric_limits<std::uint64_t>::max()) {
   ReadingOutcome outcome;
   textio::Console console(&outcome.console);
   std::optional<reader::getprd_mod::OnePass> pass = reader::getprd_mod::read_in_one_pass(
-      path, console, split ? 0 : std::numeric_limits<std::uint64_t>::max());
+      path, console, split ? 0 : std::numeric_limits<std::uint64_t>::max(), max_array_bytes);
   if (!pass) {
     if (!outcome.console.empty()) outcome.stop = "gave up after showing " + outcome.console;
     return outcome.stop.empty() ? std::nullopt : std::optional<ReadingOutcome>(outcome);
