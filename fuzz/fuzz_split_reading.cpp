@@ -53,10 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<korvan::testing::ReadingOutcome> one =
         korvan::testing::read_in_one_pass(data_path, two_threads, kMaxFuzzArrayBytes);
     if (one && !(one->stop.empty() && alone.stop.empty() && *one == alone)) {
-      std::fprintf(stderr, "one pass (%s) differs:
-scan and load: %s%s
-one pass: %s%s
-",
+      std::fprintf(stderr, "one pass (%s) differs:\nscan and load: %s%s\none pass: %s%s\n",
                    two_threads ? "two threads" : "one thread", alone.console.c_str(), alone.stop.c_str(),
                    one->console.c_str(), one->stop.c_str());
       std::abort();
