@@ -21,6 +21,8 @@ namespace {
 
 constexpr std::int64_t kRowsPerChunk = 4096;
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::size_t kCoordinateWidth = 15;
+constexpr std::size_t kFieldWidth = std::tuple_size_v<Field>;
 
 // Which value goes into each data column, decided once from sounding 1.
 struct Column {
@@ -56,8 +58,9 @@ std::vector<Column> column_plan(const reader::SoundingArrays& a) {
 
 class RowRenderer {
  public:
-  RowRenderer(const reader::SoundingArrays& a, const std::vector<Column>& plan, const textio::Format::TextLayout& layout)
-      : a_(a), plan_(plan), layout_(layout), fields_(plan.size() + 1) {}
+  RowRenderer(const reader::SoundingArrays& a, const std::vector<Column>& plan, const textio::Format::TextLayout& layout,
+              const std::vector<std::size_t>& lengths)
+      : a_(a), plan_(plan), layout_(layout), lengths_(lengths) {}
 
   std::size_t record_bytes() const { return layout_.record_length + kLineEnd.size(); }
 
@@ -71,24 +74,21 @@ class RowRenderer {
     }
   }
 
-  // The texts of one row into fields_a, then the record from them.
+  // The texts of one row, each rendered straight into its place in the
+  // record (as if into fields_a first and then copied).
   void render_row(std::int32_t isound, char* row) {
-    char x_text[15];
-    char y_text[15];
-    textio::render_f(x_text, 5, a_.soundx(isound));
-    textio::right_adjust(x_text);
-    textio::render_f(y_text, 5, a_.soundy(isound));
-    textio::right_adjust(y_text);
-    textio::render_g_right(fields_[0], 5, -a_.zt(1, 1, isound));
+    std::memset(row, ' ', layout_.record_length);
+    const auto field = [&](std::size_t f) { return std::span<char>(row + layout_.starts[f], lengths_[f]); };
+    const std::span<char> x = field(0);
+    textio::render_f(x, 5, a_.soundx(isound));
+    textio::right_adjust(x);
+    const std::span<char> y = field(1);
+    textio::render_f(y, 5, a_.soundy(isound));
+    textio::right_adjust(y);
+    textio::render_g_right(field(2), 5, -a_.zt(1, 1, isound));
     for (std::size_t c = 0; c < plan_.size(); ++c) {
       const reader::Datum& datum = a_.prd(1, plan_[c].it, plan_[c].ifreq, isound);
-      textio::render_g_right(fields_[c + 1], 5, plan_[c].inphase ? datum.inphase : datum.quadrature);
-    }
-    std::memset(row, ' ', layout_.record_length);
-    std::memcpy(row + layout_.starts[0], x_text, sizeof x_text);
-    std::memcpy(row + layout_.starts[1], y_text, sizeof y_text);
-    for (std::size_t f = 0; f < fields_.size(); ++f) {
-      std::memcpy(row + layout_.starts[f + 2], fields_[f].data(), fields_[f].size());
+      textio::render_g_right(field(c + 3), 5, plan_[c].inphase ? datum.inphase : datum.quadrature);
     }
     std::memcpy(row + layout_.record_length, kLineEnd.data(), kLineEnd.size());
   }
@@ -97,7 +97,7 @@ class RowRenderer {
   const reader::SoundingArrays& a_;
   const std::vector<Column>& plan_;
   const textio::Format::TextLayout& layout_;
-  std::vector<Field> fields_;  // this renderer's own fields_a
+  const std::vector<std::size_t>& lengths_;  // each field's width
 };
 
 void write_chunk(textio::OutputUnit& out, const std::string& chunk, std::size_t record_bytes, std::int32_t first) {
@@ -118,11 +118,11 @@ void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, std::vecto
   const std::size_t counter = plan.size() + 1;
   const std::string count = textio::integer_text(static_cast<std::int64_t>(counter), 9);
   const std::optional<textio::Format> row_format = textio::Format::compile("(2(1X,A15)," + count + "(1X,A12))");
-  std::vector<std::size_t> lengths = {15, 15};
-  lengths.resize(counter + 2, fields_a.empty() ? 12 : fields_a[0].size());
+  std::vector<std::size_t> lengths = {kCoordinateWidth, kCoordinateWidth};
+  lengths.resize(counter + 2, fields_a.empty() ? kFieldWidth : fields_a[0].size());
   const std::optional<textio::Format::TextLayout> layout = row_format->text_layout(lengths);
 
-  RowRenderer renderer(a, plan, *layout);
+  RowRenderer renderer(a, plan, *layout, lengths);
   const std::size_t record_bytes = renderer.record_bytes();
   const auto chunk_end = [nsound](std::int64_t first) {
     return static_cast<std::int32_t>(std::min<std::int64_t>(first + kRowsPerChunk, std::int64_t{nsound} + 1));
@@ -140,7 +140,7 @@ void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, std::vecto
   // Chunks go in pairs: this thread renders the first of each pair, a helper
   // the second (into one of two buffers, alternating), and the helper
   // renders the next pair's second chunk while this thread writes.
-  RowRenderer helper_renderer(a, plan, *layout);
+  RowRenderer helper_renderer(a, plan, *layout, lengths);
   std::string mine;
   std::string theirs[2];
   const std::int64_t pair_rows = 2 * kRowsPerChunk;
