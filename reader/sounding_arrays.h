@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace korvan::reader {
 
@@ -37,7 +38,11 @@ class FortranArray {
     static_assert(sizeof...(Index) == Rank);
     const std::int64_t idx[] = {static_cast<std::int64_t>(index)...};
     std::int64_t offset = 0;
-    for (std::size_t d = Rank; d-- > 0;) offset = offset * extents_[d] + (idx[d] - 1);
+    // From the last index to the first, written out: this runs for every
+    // value read and every field written.
+    [&]<std::size_t... d>(std::index_sequence<d...>) {
+      ((offset = offset * extents_[Rank - 1 - d] + (idx[Rank - 1 - d] - 1)), ...);
+    }(std::make_index_sequence<Rank>{});
     return offset;
   }
   T& at(std::int64_t linear) const { return data_[linear]; }
