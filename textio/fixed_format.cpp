@@ -3,6 +3,7 @@
 #include "textio/fixed_format.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -27,14 +28,31 @@ void place_right(std::span<char> field, const char* begin, const char* end) {
   std::memcpy(field.data() + pad, begin, length);
 }
 
+// "00" to "99", for writing digits two at a time.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
 // Writes the decimal digits of n right to left, at least `min_digits` of them.
 char* put_digits(char* end, std::uint64_t n, int min_digits) {
-  int written = 0;
-  do {
-    *--end = static_cast<char>('0' + n % 10);
-    n /= 10;
-    ++written;
-  } while (n != 0 || written < min_digits);
+  char* const last = end;
+  while (n >= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * (n % 100)], 2);
+    n /= 100;
+  }
+  if (n >= 10) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * n], 2);
+  } else {
+    *--end = static_cast<char>('0' + n);
+  }
+  while (last - end < min_digits) *--end = '0';
   return end;
 }
 
