@@ -37,7 +37,8 @@ class InputUnit {
   bool is_open() const { return fd_ >= 0; }
 
   // The next record, valid until the next call that moves the position.
-  // Behind it lie at least kReadablePadding readable bytes (plain_number.h).
+  // Behind it lie readable bytes up to the buffer's end and then
+  // kReadablePadding zeros (plain_number.h).
   // end_of_file when no record is left; failed when the input cannot be read.
   IoStatus next_record(std::string_view& record);
 

@@ -109,7 +109,8 @@ inline const char* parse_plain_real(const char* p, const char* end, float& value
 
 // Bytes that may be read past the end of a record given to the padded
 // parsers below; the input unit keeps that many readable bytes behind its
-// buffer. What they hold never changes a result.
+// buffer, all of them zeros (so no run of blanks goes past them). What they
+// hold never changes a result.
 inline constexpr std::size_t kReadablePadding = 32;
 
 // Eight characters at p, the first in the lowest byte.
@@ -212,11 +213,11 @@ inline const char* parse_plain_integer(const char* p, const char* end, std::int3
 }
 
 // A record read the quick way: values separated by blanks only, each a
-// plain number or a single letter. The record must be followed by
-// kReadablePadding readable bytes, as the input unit's records are. Each call takes the next value; a false
-// means the record is not of this simple kind here (or has no value left),
-// and the caller then reads it the general way, which gives the same values
-// for every record this reads to the end.
+// plain number or a single letter. The record must lie in an input unit's
+// buffer, which keeps readable bytes (kReadablePadding) behind it. Each call
+// takes the next value; a false means the record is not of this simple kind
+// here (or has no value left), and the caller then reads it the general way,
+// which gives the same values for every record this reads to the end.
 class PlainRecord {
  public:
   explicit PlainRecord(std::string_view record) : p_(record.data()), end_(record.data() + record.size()) {}
@@ -242,8 +243,14 @@ class PlainRecord {
   // a comma or slash, which the general reading handles.
   bool at_value() {
     if (p_ == nullptr) return false;
-    while (p_ != end_ && (*p_ == ' ' || *p_ == '\t')) ++p_;
-    return p_ != end_ && *p_ != ',' && *p_ != '/';
+    // The bytes behind the record may be read: blanks are passed without
+    // looking for its end each time, and the end is minded afterwards.
+    while (*p_ == ' ' || *p_ == '\t') ++p_;
+    if (p_ >= end_) {
+      p_ = end_;
+      return false;
+    }
+    return *p_ != ',' && *p_ != '/';
   }
 
   const char* p_;
