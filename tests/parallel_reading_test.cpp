@@ -138,16 +138,22 @@ std::string with_commas(const std::string& text) {
   return out;
 }
 
+// A survey with no, one or two kinds of damage; `damages` says how many.
+std::string damaged_survey(std::mt19937& rng, int soundings, int& damages) {
+  std::vector<std::string> lines = survey_lines(rng, soundings);
+  damages = static_cast<int>(rng() % 3);
+  for (int d = 0; d < damages; ++d) damage(rng, lines);
+  return join(lines);
+}
+
 TEST(QuickReading, CommaSeparatedCopiesGiveTheSameOutcome) {
   ScratchDir dir;
   std::mt19937 rng(19);
   const int cases = testing::kSanitized ? 100 : 600;
   int intact = 0;
   for (int n = 0; n < cases; ++n) {
-    std::vector<std::string> lines = survey_lines(rng, 1 + static_cast<int>(rng() % 6));
-    const int damages = static_cast<int>(rng() % 3);
-    for (int d = 0; d < damages; ++d) damage(rng, lines);
-    const std::string text = join(lines);
+    int damages = 0;
+    const std::string text = damaged_survey(rng, 1 + static_cast<int>(rng() % 6), damages);
     const std::string path = dir.file("s.prd").string();
     dir.write("s.prd", text);
     const Outcome quick = read_file(path, false);
@@ -171,10 +177,8 @@ TEST(OnePass, GivesWhatTheScanAndTheLoadGiveOrNothing) {
   int intact = 0;
   int taken = 0;
   for (int n = 0; n < cases; ++n) {
-    std::vector<std::string> lines = survey_lines(rng, 16 + static_cast<int>(rng() % 40));
-    const int damages = static_cast<int>(rng() % 3);
-    for (int d = 0; d < damages; ++d) damage(rng, lines);
-    const std::string text = join(lines);
+    int damages = 0;
+    const std::string text = damaged_survey(rng, 16 + static_cast<int>(rng() % 40), damages);
     const std::string path = dir.file("s.prd").string();
     dir.write("s.prd", text);
     const Outcome classic = read_file(path, false);
