@@ -16,6 +16,18 @@ constexpr int kMaxSignificant = 9;
 
 void fill_asterisks(std::span<char> field) { std::fill(field.begin(), field.end(), '*'); }
 
+// Blanks over the whole field; fields of 8 to 16 characters, which are most,
+// take two stores of eight that may overlap.
+void fill_blanks(std::span<char> field) {
+  constexpr char kEightBlanks[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  if (field.size() < sizeof kEightBlanks || field.size() > 2 * sizeof kEightBlanks) {
+    std::fill(field.begin(), field.end(), ' ');
+    return;
+  }
+  std::memcpy(field.data(), kEightBlanks, sizeof kEightBlanks);
+  std::memcpy(field.data() + field.size() - sizeof kEightBlanks, kEightBlanks, sizeof kEightBlanks);
+}
+
 // Right-aligns `text` (built right to left, ending at `end`) in the field.
 void place_right(std::span<char> field, const char* begin, const char* end) {
   const auto length = static_cast<std::size_t>(end - begin);
@@ -197,7 +209,7 @@ bool render_fixed_g_quickly(std::span<char> field, int digits, float value, bool
   const int width = static_cast<int>(field.size());
   const int length = (e == 0 ? 1 : e) + 1 + (digits - e) + (v.negative ? 1 : 0);
   if (length > width - 4) return false;
-  std::fill(field.begin(), field.end(), ' ');
+  fill_blanks(field);
   char* p = field.data() + (right_adjusted ? width : width - 4);
   if (e < digits) p = put_digits(p, shown % kPow10[digits - e], digits - e);
   *--p = '.';
