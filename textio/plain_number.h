@@ -141,6 +141,19 @@ inline std::uint32_t digits_value(std::uint64_t v, int n) {
   return static_cast<std::uint32_t>((v & 0x0000FFFF0000FFFF) * 42949672960001 >> 32);
 }
 
+// A plain real [start, end) on a midpoint between two floats, or a hair off
+// one, as a coordinate with two decimals often is: the exact value decides.
+// Kept apart so that the common way needs no call.
+[[gnu::noinline]] inline const char* exact_plain_real(const char* start, const char* end, float& value) {
+  const bool negative = *start == '-';
+  const char* const digits = start + (*start == '-' || *start == '+' ? 1 : 0);
+  float magnitude = 0;
+  const auto [after, error] = std::from_chars(digits, end, magnitude);
+  if (error != std::errc() || after != end) return nullptr;
+  value = negative ? -magnitude : magnitude;
+  return end;
+}
+
 // parse_plain_real for a text followed by kReadablePadding readable bytes:
 // the digits before and after the point are found and converted eight at a
 // time, without a branch per digit. Longer runs go the byte-wise way. With
@@ -174,14 +187,7 @@ inline const char* padded_real(const char* p, const char* end, float& value) {
   }
   if (whole + fraction == 0 || !plain_token_end(p, end)) return nullptr;
   if constexpr (kConvert) {
-    if (decimal_to_float(w, -fraction, negative, value)) return p;
-    // On a midpoint between two floats, or a hair off one, as a coordinate
-    // with two decimals often is: the exact value decides.
-    const char* const digits = start + (*start == '-' || *start == '+' ? 1 : 0);
-    float magnitude = 0;
-    const auto [after, error] = std::from_chars(digits, p, magnitude);
-    if (error != std::errc() || after != p) return nullptr;
-    value = negative ? -magnitude : magnitude;
+    if (!decimal_to_float(w, -fraction, negative, value)) return exact_plain_real(start, p, value);
   }
   return p;
 }
