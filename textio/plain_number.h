@@ -124,12 +124,24 @@ inline std::uint64_t load_eight(const char* p) {
 // How many of the eight characters in v, from the first, are digits. A byte
 // above 0xF9 carries into the next one when nudged, but it is no digit
 // itself, so the count is still right.
-inline int digit_run(std::uint64_t v) {
+inline std::uint64_t non_digit_bits(std::uint64_t v) {
   constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0;
   constexpr std::uint64_t kThrees = 0x3030303030303030;
-  const std::uint64_t other = ((v & kHigh) ^ kThrees) | (((v + 0x0606060606060606) & kHigh) ^ kThrees);
+  return ((v & kHigh) ^ kThrees) | (((v + 0x0606060606060606) & kHigh) ^ kThrees);
+}
+
+inline int digit_run(std::uint64_t v) {
+  const std::uint64_t other = non_digit_bits(v);
   return other == 0 ? 8 : std::countr_zero(other) / 8;
 }
+
+// The top bit of every byte of v that is not zero, or that is zero.
+inline constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+inline std::uint64_t nonzero_bytes(std::uint64_t v) { return (((v & kLow7) + kLow7) | v) & ~kLow7; }
+inline std::uint64_t zero_bytes(std::uint64_t v) { return ~((((v & kLow7) + kLow7) | v) | kLow7); }
+
+// The bytes of an eight-byte word below byte n (0 to 8).
+inline std::uint64_t bytes_below(int n) { return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1; }
 
 // The value of the first n (1 to 8) characters of v, all digits: the digits
 // are moved to the top, the bytes below them count as leading zeros, and
@@ -169,6 +181,32 @@ inline const char* padded_real(const char* p, const char* end, float& value) {
   }
   const auto room = [end](const char* q) { return static_cast<int>(std::min<std::ptrdiff_t>(end - q, 8)); };
   const std::uint64_t whole_chars = load_eight(p);
+  // Mostly the digits and the point fit in these eight bytes: the point is
+  // taken out and one conversion serves the digits on both sides. (A byte
+  // above 0xF9 may spoil the classes of those after it, but it ends the
+  // number before them.)
+  const std::uint64_t points = zero_bytes(whole_chars ^ 0x2E2E2E2E2E2E2E2E);
+  const std::uint64_t stops = nonzero_bytes(non_digit_bits(whole_chars)) & ~points;
+  if (stops != 0 || end - p <= 8) {
+    const int length = std::min(stops != 0 ? std::countr_zero(stops) / 8 : 8, room(p));
+    const std::uint64_t body_points = points & bytes_below(length);
+    if ((body_points & (body_points - 1)) != 0) return nullptr;  // two points
+    int fraction = 0;
+    std::uint64_t digits = whole_chars;
+    if (body_points != 0) {
+      const int point = std::countr_zero(body_points) / 8;
+      fraction = length - point - 1;
+      digits = (whole_chars & bytes_below(point)) | ((whole_chars >> 8) & ~bytes_below(point));
+    }
+    const int count = length - (body_points != 0 ? 1 : 0);
+    p += length;
+    if (count == 0 || !plain_token_end(p, end)) return nullptr;
+    if constexpr (kConvert) {
+      const std::uint64_t w = digits_value(digits, count);
+      if (!decimal_to_float(w, -fraction, negative, value)) return exact_plain_real(start, p, value);
+    }
+    return p;
+  }
   const int whole = std::min(digit_run(whole_chars), room(p));
   if (whole == 8) return parse_plain_real(start, end, value);
   std::uint64_t w = 0;
