@@ -2,11 +2,14 @@
 #include "reader/getprd.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <future>
 #include <limits>
 #include <string>
+#include <type_traits>
 
 #include "reader/messages.h"
 #include "textio/free_format_reader.h"
@@ -72,7 +75,13 @@ class Load {
   bool quick(Take take) {
     std::string_view record;
     if (unit_.next_record(record) == IoStatus::ok) {
-      if (take(textio::PlainRecord(record))) return true;
+      bool taken = false;
+      if constexpr (std::is_invocable_v<Take, textio::PlainRecord, std::string_view>) {
+        taken = take(textio::PlainRecord(record), record);
+      } else {
+        taken = take(textio::PlainRecord(record));
+      }
+      if (taken) return true;
       unit_.step_back();
     }
     if (one_pass_) throw Abandon{};
@@ -99,6 +108,18 @@ class Load {
   textio::FreeFormatReader reader_;
   bool one_pass_;
   bool reached_stop_ = false;
+
+  // The start of the last receiver line read the quick way for each place
+  // in a sounding, up to the end of its third value, and those values:
+  // receiver lines mostly repeat it from sounding to sounding (the coil
+  // geometry), and the same characters give the same values.
+  struct RepeatedStart {
+    std::array<char, 32> text{};
+    std::size_t length = 0;
+    std::array<float, 3> values{};
+  };
+  static constexpr std::int64_t kRepeatedPlaces = 64;
+  std::array<RepeatedStart, kRepeatedPlaces> repeated_{};
 };
 
 // The second thread of a split load. However the first thread's share ends,
@@ -310,9 +331,26 @@ bool Load::quick_receiver(std::int64_t k) {
   char octype = ' ';
   float first = 0;
   float second = 0;
-  const bool read = quick([&](textio::PlainRecord r) {
-    if (!(r.real(info[0]) && r.real(info[1]) && r.real(info[2]) && r.real(info[3]) && r.letter(orient) &&
-          r.integer(ontype) && r.letter(octype) && fold_orientation(orient) && fold_component(octype))) {
+  const std::int64_t place = k % (std::int64_t{dims_.maxrx} * dims_.maxtx * dims_.maxfreq);
+  RepeatedStart& repeated = repeated_[static_cast<std::size_t>(place % kRepeatedPlaces)];
+  const bool read = quick([&](textio::PlainRecord r, std::string_view record) {
+    const std::size_t length = repeated.length;
+    if (length > 0 && record.size() > length && (record[length] == ' ' || record[length] == '\t') &&
+        std::memcmp(record.data(), repeated.text.data(), length) == 0) {
+      std::copy(repeated.values.begin(), repeated.values.end(), info);
+      r = textio::PlainRecord(record, length);
+    } else {
+      if (!(r.real(info[0]) && r.real(info[1]) && r.real(info[2]))) return false;
+      repeated.length = 0;
+      const auto used = static_cast<std::size_t>(r.position() - record.data());
+      if (used <= repeated.text.size()) {
+        std::memcpy(repeated.text.data(), record.data(), used);
+        std::copy(info, info + 3, repeated.values.begin());
+        repeated.length = used;
+      }
+    }
+    if (!(r.real(info[3]) && r.letter(orient) && r.integer(ontype) && r.letter(octype) && fold_orientation(orient) &&
+          fold_component(octype))) {
       return false;
     }
     return octype == 'b' ? r.real(first) && r.real(second) : r.real(first);

@@ -264,7 +264,11 @@ inline const char* parse_plain_integer(const char* p, const char* end, std::int3
 // which gives the same values for every record this reads to the end.
 class PlainRecord {
  public:
-  explicit PlainRecord(std::string_view record) : p_(record.data()), end_(record.data() + record.size()) {}
+  explicit PlainRecord(std::string_view record, std::size_t offset = 0)
+      : p_(record.data() + offset), end_(record.data() + record.size()) {}
+
+  // Where the next value is looked for (nullptr after a failure).
+  const char* position() const { return p_; }
 
   bool real(float& value) { return at_value() && (p_ = parse_padded_real(p_, end_, value)) != nullptr; }
   // A real that is read and not kept.
