@@ -167,6 +167,29 @@ TEST(QuickReading, CommaSeparatedCopiesGiveTheSameOutcome) {
   EXPECT_GT(intact, cases / 4);
 }
 
+// Receiver lines that begin as the one before them at their place take its
+// first values again; lines that only nearly do must be read afresh. (The
+// last line stops the run: its third value runs on past the repeated text.)
+TEST(QuickReading, NearlyRepeatedReceiverLinesReadAsWritten) {
+  const std::string lines[] = {
+      "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5",   "1.0 6.3 0.05 -30.19 z 1 b 1.5 2.5", "1.0 6.3 0.0\t-31.19 z 1 b 1.5 2.5",
+      "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5",   " 1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5", "1.0 6.3 0.0,-32.0 z 1 b 1.5 2.5",
+      "1.0 6.3 0.0 -30.19 z 1 q 7.5",       "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5",  "1.0 6.3 0.0e0 -30.19 z 1 b 1.5 2",
+      "1.0 6.3 0.0  -29.0 x 2 i 3.25",      "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5",  "1.0 6.3 0.05 x 1 b 1.5 2.5",
+  };
+  ScratchDir dir;
+  const std::string path = dir.file("s.prd").string();
+  for (std::size_t cut = 1; cut <= std::size(lines); ++cut) {
+    std::string text = std::to_string(cut) + "\n";
+    for (std::size_t s = 0; s < cut; ++s) text += "500000.0 6000000.5 1\n110.0 1\n1.0 -30.0 z 1\n" + lines[s] + "\n";
+    dir.write("s.prd", text);
+    const Outcome quick = read_file(path, false);
+    dir.write("s.prd", with_commas(text));
+    const Outcome general = read_file(path, false);
+    ASSERT_EQ(quick, general) << text << quick.stop;
+  }
+}
+
 // Reading in one pass either gives exactly what the scan and the load give
 // (the notice and the arrays) or gives up without showing anything, and it
 // does not give up on an intact survey.
