@@ -325,7 +325,7 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
 // A well-formed receiver line with every letter valid, read the quick way;
 // false leaves the line to the general reading, which finds its fault.
 bool Load::quick_receiver(std::int64_t k) {
-  float info[4];
+  float info[4] = {0, 0, 0, 0};
   char orient = ' ';
   std::int32_t ontype = 0;
   char octype = ' ';
