@@ -41,6 +41,42 @@ bool fold_component(char& letter) {
 // finds the fault and says what it is.
 struct Abandon {};
 
+// The start of the last line read the quick way at some place in a
+// sounding, up to the end of its first N values, and those values: many
+// lines start as the one at their place before them (the frequencies, the
+// transmitter height within a sounding, the coil geometry), and the same
+// characters give the same values.
+template <std::size_t N>
+class RepeatedStart {
+ public:
+  // The first N reals of `record`, read with `r`, taken again where the
+  // record starts with the kept characters and a blank.
+  bool reals(std::string_view record, textio::PlainRecord& r, std::array<float, N>& values) {
+    if (length_ > 0 && record.size() > length_ && (record[length_] == ' ' || record[length_] == '\t') &&
+        std::memcmp(record.data(), text_.data(), length_) == 0) {
+      values = values_;
+      r = textio::PlainRecord(record, length_);
+      return true;
+    }
+    for (float& value : values) {
+      if (!r.real(value)) return false;
+    }
+    length_ = 0;
+    const auto used = static_cast<std::size_t>(r.position() - record.data());
+    if (used <= text_.size()) {
+      std::memcpy(text_.data(), record.data(), used);
+      values_ = values;
+      length_ = used;
+    }
+    return true;
+  }
+
+ private:
+  std::array<char, 32> text_{};
+  std::size_t length_ = 0;
+  std::array<float, N> values_{};
+};
+
 class Load {
  public:
   // A load in one pass (`one_pass`) reads plain lines only and abandons at
@@ -109,17 +145,13 @@ class Load {
   bool one_pass_;
   bool reached_stop_ = false;
 
-  // The start of the last receiver line read the quick way for each place
-  // in a sounding, up to the end of its third value, and those values:
-  // receiver lines mostly repeat it from sounding to sounding (the coil
-  // geometry), and the same characters give the same values.
-  struct RepeatedStart {
-    std::array<char, 32> text{};
-    std::size_t length = 0;
-    std::array<float, 3> values{};
-  };
+  // Kept by the place of the line: the frequency by its index, the
+  // transmitter's moment and height by the transmitter's, and the receiver's
+  // moment and position by the receiver's place in a sounding.
   static constexpr std::int64_t kRepeatedPlaces = 64;
-  std::array<RepeatedStart, kRepeatedPlaces> repeated_{};
+  std::array<RepeatedStart<1>, kRepeatedPlaces> frequency_starts_{};
+  std::array<RepeatedStart<2>, kRepeatedPlaces> transmitter_starts_{};
+  std::array<RepeatedStart<3>, kRepeatedPlaces> receiver_starts_{};
 };
 
 // The second thread of a split load. However the first thread's share ends,
@@ -238,10 +270,13 @@ void Load::frequency(std::int32_t ifreq, std::int32_t isound) {
   const auto loc = [&] { return load_frequency_location(index_text(ifreq), sounding_text(isound), name_); };
   float& freq = a_.freq(ifreq, isound);
   std::int32_t& nt = a_.nt(ifreq, isound);
-  float f = 0;
+  RepeatedStart<1>& repeated = frequency_starts_[static_cast<std::size_t>((ifreq - 1) % kRepeatedPlaces)];
+  std::array<float, 1> f{};
   std::int32_t n = 0;
-  if (quick([&](textio::PlainRecord r) { return r.real(f) && r.integer(n); })) {
-    freq = f;
+  if (quick([&](textio::PlainRecord r, std::string_view record) {
+        return repeated.reals(record, r, f) && r.integer(n);
+      })) {
+    freq = f[0];
     nt = n;
   } else {
     const Item items[] = {Item::of(freq), Item::of(nt)};
@@ -259,15 +294,15 @@ void Load::transmitter(std::int32_t it, std::int32_t ifreq, std::int32_t isound)
   };
   char& ot = a_.ot(it, ifreq, isound);
   std::int32_t& nr = a_.nr(it, ifreq, isound);
-  float moment = 0;
-  float height = 0;
+  RepeatedStart<2>& repeated = transmitter_starts_[static_cast<std::size_t>((it - 1) % kRepeatedPlaces)];
+  std::array<float, 2> moment_height{};
   char letter = ' ';
   std::int32_t n = 0;
-  if (quick([&](textio::PlainRecord r) {
-        return r.real(moment) && r.real(height) && r.letter(letter) && r.integer(n);
+  if (quick([&](textio::PlainRecord r, std::string_view record) {
+        return repeated.reals(record, r, moment_height) && r.letter(letter) && r.integer(n);
       })) {
-    a_.momt(it, ifreq, isound) = moment;
-    a_.zt(it, ifreq, isound) = height;
+    a_.momt(it, ifreq, isound) = moment_height[0];
+    a_.zt(it, ifreq, isound) = moment_height[1];
     ot = letter;
     nr = n;
   } else {
@@ -325,41 +360,27 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
 // A well-formed receiver line with every letter valid, read the quick way;
 // false leaves the line to the general reading, which finds its fault.
 bool Load::quick_receiver(std::int64_t k) {
-  float info[4] = {0, 0, 0, 0};
+  std::array<float, 3> moment_position{};
+  float height = 0;
   char orient = ' ';
   std::int32_t ontype = 0;
   char octype = ' ';
   float first = 0;
   float second = 0;
   const std::int64_t place = k % (std::int64_t{dims_.maxrx} * dims_.maxtx * dims_.maxfreq);
-  RepeatedStart& repeated = repeated_[static_cast<std::size_t>(place % kRepeatedPlaces)];
+  RepeatedStart<3>& repeated = receiver_starts_[static_cast<std::size_t>(place % kRepeatedPlaces)];
   const bool read = quick([&](textio::PlainRecord r, std::string_view record) {
-    const std::size_t length = repeated.length;
-    if (length > 0 && record.size() > length && (record[length] == ' ' || record[length] == '\t') &&
-        std::memcmp(record.data(), repeated.text.data(), length) == 0) {
-      std::copy(repeated.values.begin(), repeated.values.end(), info);
-      r = textio::PlainRecord(record, length);
-    } else {
-      if (!(r.real(info[0]) && r.real(info[1]) && r.real(info[2]))) return false;
-      repeated.length = 0;
-      const auto used = static_cast<std::size_t>(r.position() - record.data());
-      if (used <= repeated.text.size()) {
-        std::memcpy(repeated.text.data(), record.data(), used);
-        std::copy(info, info + 3, repeated.values.begin());
-        repeated.length = used;
-      }
-    }
-    if (!(r.real(info[3]) && r.letter(orient) && r.integer(ontype) && r.letter(octype) && fold_orientation(orient) &&
-          fold_component(octype))) {
+    if (!(repeated.reals(record, r, moment_position) && r.real(height) && r.letter(orient) && r.integer(ontype) &&
+          r.letter(octype) && fold_orientation(orient) && fold_component(octype))) {
       return false;
     }
     return octype == 'b' ? r.real(first) && r.real(second) : r.real(first);
   });
   if (!read) return false;
-  a_.momr.at(k) = info[0];
-  a_.trx.at(k) = info[1];
-  a_.try_.at(k) = info[2];
-  a_.zr.at(k) = info[3];
+  a_.momr.at(k) = moment_position[0];
+  a_.trx.at(k) = moment_position[1];
+  a_.try_.at(k) = moment_position[2];
+  a_.zr.at(k) = height;
   a_.or_.at(k) = orient;
   a_.ontype.at(k) = ontype;
   a_.octype.at(k) = octype;

@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -167,26 +168,43 @@ TEST(QuickReading, CommaSeparatedCopiesGiveTheSameOutcome) {
   EXPECT_GT(intact, cases / 4);
 }
 
-// Receiver lines that begin as the one before them at their place take its
-// first values again; lines that only nearly do must be read afresh. (The
-// last line stops the run: its third value runs on past the repeated text.)
-TEST(QuickReading, NearlyRepeatedReceiverLinesReadAsWritten) {
-  const std::string lines[] = {
-      "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5",   "1.0 6.3 0.05 -30.19 z 1 b 1.5 2.5", "1.0 6.3 0.0\t-31.19 z 1 b 1.5 2.5",
-      "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5",   " 1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5", "1.0 6.3 0.0,-32.0 z 1 b 1.5 2.5",
-      "1.0 6.3 0.0 -30.19 z 1 q 7.5",       "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5",  "1.0 6.3 0.0e0 -30.19 z 1 b 1.5 2",
-      "1.0 6.3 0.0  -29.0 x 2 i 3.25",      "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5",  "1.0 6.3 0.05 x 1 b 1.5 2.5",
+// Frequency, transmitter and receiver lines that begin as the one before
+// them at their place take its first values again; lines that only nearly do
+// must be read afresh. (A line with a value that runs on past the repeated
+// text can stop the run; the general reading must then stop alike.)
+TEST(QuickReading, NearlyRepeatedLinesReadAsWritten) {
+  struct Place {
+    std::string_view sounding;  // with @ where the varied line goes
+    std::vector<std::string> lines;
+  };
+  const Place places[] = {
+      {"500000.0 6000000.5 1\n@\n1.0 -30.0 z 1\n1.0 6.3 0.0 -30.0 z 1 b 1.5 2.5\n",
+       {"110.0 1", "110.05 1", "110.0\t1", "110.0 1", " 110.0 1", "110.0,1", "110.0 1", "110.0e0 1", "110.0  1",
+        "110.0 1", "110.00 1", "110.0 2"}},
+      {"500000.0 6000000.5 1\n110.0 1\n@\n1.0 6.3 0.0 -30.0 z 1 b 1.5 2.5\n",
+       {"1.0 -30.0 z 1", "1.0 -30.05 z 1", "1.0 -30.0\tx 1", "1.0 -30.0 z 1", " 1.0 -30.0 z 1", "1.0 -30.0,y 1",
+        "1.0 -30.0 z 1", "1.0 -30.0e0 z 1", "1.0 -30.0  X 1", "1.0 -30.0 z 1", "1.0 -30.00 z 1", "1.0 -30.0 w 1"}},
+      {"500000.0 6000000.5 1\n110.0 1\n1.0 -30.0 z 1\n@\n",
+       {"1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5", "1.0 6.3 0.05 -30.19 z 1 b 1.5 2.5", "1.0 6.3 0.0\t-31.19 z 1 b 1.5 2.5",
+        "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5", " 1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5", "1.0 6.3 0.0,-32.0 z 1 b 1.5 2.5",
+        "1.0 6.3 0.0 -30.19 z 1 q 7.5", "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5", "1.0 6.3 0.0e0 -30.19 z 1 b 1.5 2",
+        "1.0 6.3 0.0  -29.0 x 2 i 3.25", "1.0 6.3 0.0 -30.19 z 1 b 1.5 2.5", "1.0 6.3 0.05 x 1 b 1.5 2.5"}},
   };
   ScratchDir dir;
   const std::string path = dir.file("s.prd").string();
-  for (std::size_t cut = 1; cut <= std::size(lines); ++cut) {
-    std::string text = std::to_string(cut) + "\n";
-    for (std::size_t s = 0; s < cut; ++s) text += "500000.0 6000000.5 1\n110.0 1\n1.0 -30.0 z 1\n" + lines[s] + "\n";
-    dir.write("s.prd", text);
-    const Outcome quick = read_file(path, false);
-    dir.write("s.prd", with_commas(text));
-    const Outcome general = read_file(path, false);
-    ASSERT_EQ(quick, general) << text << quick.stop;
+  for (const Place& place : places) {
+    const std::size_t at = place.sounding.find('@');
+    for (std::size_t cut = 1; cut <= place.lines.size(); ++cut) {
+      std::string text = std::to_string(cut) + "\n";
+      for (std::size_t s = 0; s < cut; ++s) {
+        text += std::string(place.sounding.substr(0, at)) + place.lines[s] + std::string(place.sounding.substr(at + 1));
+      }
+      dir.write("s.prd", text);
+      const Outcome quick = read_file(path, false);
+      dir.write("s.prd", with_commas(text));
+      const Outcome general = read_file(path, false);
+      ASSERT_EQ(quick, general) << text << quick.stop;
+    }
   }
 }
 
