@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "textio/decimal_digits.h"
+#include "textio/plain_number.h"
 
 namespace korvan::textio {
 namespace {
@@ -180,6 +181,40 @@ char* compose_g(char* end, int width, int digits, const BinaryFloat& magnitude, 
   return end - p <= width ? p : nullptr;
 }
 
+// The eight decimal digits of n < 10^8 as characters, the first in the
+// lowest byte: n is split into halves of four digits, those into pairs and
+// the pairs into digits, in lanes of one word. A lane's quotient by 100 or
+// 10 is a multiplication and a shift (exact for lanes below 10^4 and 100).
+std::uint64_t eight_digit_chars(std::uint32_t n) {
+  std::uint64_t x = n / 10000 | std::uint64_t{n % 10000} << 32;
+  std::uint64_t high = (x * 10486 >> 20) & 0x0000007F0000007F;
+  x = high | (x - high * 100) << 16;
+  high = (x * 103 >> 10) & 0x000F000F000F000F;
+  x = high | (x - high * 10) << 8;
+  return x | 0x3030303030303030;
+}
+
+// The fixed layout of `shown`, `digits` digits with `before` of them before
+// the point, as one word that ends at `end` (the first character in the
+// lowest byte, blanks in front); false when the text needs more than eight
+// characters.
+bool put_fixed_word(char* end, std::uint64_t shown, int digits, int before, bool negative) {
+  const int after = digits - before;
+  const int length = (before == 0 ? 1 : before) + 1 + after + (negative ? 1 : 0);
+  if (length > 8) return false;
+  const std::uint64_t text = eight_digit_chars(static_cast<std::uint32_t>(shown));
+  // The digits before the point move down one byte to make room for it; a
+  // number below one takes a leading zero of the eight along.
+  const std::uint64_t fraction = ~bytes_below(8 - after);
+  std::uint64_t word = (text & fraction) | ((text & ~fraction) >> 8) | std::uint64_t{'.'} << (8 * (7 - after));
+  const int start = 8 - length;
+  word = (word & ~bytes_below(start)) | (0x2020202020202020 & bytes_below(start));
+  if (negative) word = (word & ~(std::uint64_t{0xFF} << (8 * start))) | std::uint64_t{'-'} << (8 * start);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  std::memcpy(end - 8, &word, sizeof word);
+  return true;
+}
+
 // Powers of ten from 10^0, as doubles, for telling a float's decimal size.
 constexpr double kDecades[kMaxSignificant + 1] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 
@@ -211,6 +246,7 @@ bool render_fixed_g_quickly(std::span<char> field, int digits, float value, bool
   if (length > width - 4) return false;
   fill_blanks(field);
   char* p = field.data() + (right_adjusted ? width : width - 4);
+  if (p - field.data() >= 8 && put_fixed_word(p, shown, digits, e, v.negative)) return true;
   if (e < digits) p = put_digits(p, shown % kPow10[digits - e], digits - e);
   *--p = '.';
   p = put_digits(p, shown / kPow10[digits - e], e == 0 ? 1 : e);
