@@ -2,14 +2,18 @@
 // every sounding); the values come from the sounding being written.
 //
 // Rows are rendered in chunks straight into their final layout, which the
-// compiled row format gives. For large files a second thread renders every
-// other chunk while this one renders the rest and writes all chunks in
-// order, so the file is the same as when written row by row.
+// compiled row format gives. For large files a second thread renders chunks
+// too: whichever thread is free takes the next chunk, and this one also
+// writes them all in order, so the file is the same as when written row by
+// row.
 #include "driver/row_writer.h"
 
+#include <array>
+#include <condition_variable>
 #include <cstring>
-#include <future>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "driver/output_records.h"
 #include "driver/stops.h"
@@ -65,7 +69,7 @@ class RowRenderer {
   std::size_t record_bytes() const { return layout_.record_length + kLineEnd.size(); }
 
   // Renders soundings [first, last) into `out`, each row with its CR LF.
-  void render(std::int32_t first, std::int32_t last, std::string& out) {
+  void render(std::int32_t first, std::int32_t last, std::string& out) const {
     out.resize(static_cast<std::size_t>(last - first) * record_bytes());
     char* row = out.data();
     for (std::int32_t isound = first; isound < last; ++isound) {
@@ -76,7 +80,7 @@ class RowRenderer {
 
   // The texts of one row, each rendered straight into its place in the
   // record (as if into fields_a first and then copied).
-  void render_row(std::int32_t isound, char* row) {
+  void render_row(std::int32_t isound, char* row) const {
     std::memset(row, ' ', layout_.record_length);
     const auto field = [&](std::size_t f) { return std::span<char>(row + layout_.starts[f], lengths_[f]); };
     const std::span<char> x = field(0);
@@ -106,6 +110,92 @@ void write_chunk(textio::OutputUnit& out, const std::string& chunk, std::size_t 
     estop(write_failure_message(out.failed_record()));
   }
 }
+
+// Chunks rendered by two threads and written in order by the calling one.
+// Chunk c is rendered into slot c % kSlots once the chunk that last used the
+// slot is written. Writing goes first whenever the next chunk is ready, so
+// the writer, which also renders, is never behind for long; the helper only
+// renders. A refused write stops the run; the helper is stopped and joined
+// first, so nothing runs on after the stop.
+class ChunkPipeline {
+ public:
+  ChunkPipeline(const RowRenderer& renderer, std::int32_t nsound)
+      : renderer_(renderer), nsound_(nsound), chunks_((std::int64_t{nsound} + kRowsPerChunk - 1) / kRowsPerChunk) {
+    ready_.fill(-1);
+    // Sized here, so that rendering allocates nothing in the helper.
+    for (std::string& buffer : buffers_) buffer.reserve(static_cast<std::size_t>(kRowsPerChunk) * renderer.record_bytes());
+    helper_ = std::thread([this] { help(); });
+  }
+  ~ChunkPipeline() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    helper_.join();
+  }
+  ChunkPipeline(const ChunkPipeline&) = delete;
+  ChunkPipeline& operator=(const ChunkPipeline&) = delete;
+
+  void write_all(textio::OutputUnit& out) {
+    std::unique_lock lock(mutex_);
+    while (written_ < chunks_) {
+      const std::int64_t next = written_;
+      if (ready_[slot(next)] == next) {
+        lock.unlock();
+        write_chunk(out, buffers_[slot(next)], renderer_.record_bytes(), first_row(next));
+        lock.lock();
+        ++written_;
+        changed_.notify_all();
+      } else if (may_take()) {
+        render_next(lock);
+      } else {
+        changed_.wait(lock);
+      }
+    }
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 4;
+
+  static std::size_t slot(std::int64_t chunk) { return static_cast<std::size_t>(chunk) % kSlots; }
+  static std::int32_t first_row(std::int64_t chunk) { return static_cast<std::int32_t>(chunk * kRowsPerChunk + 1); }
+
+  // With the lock held: a chunk is left to render and its slot is free.
+  bool may_take() const { return taken_ < chunks_ && taken_ < written_ + static_cast<std::int64_t>(kSlots); }
+
+  // Takes the next chunk and renders it without the lock.
+  void render_next(std::unique_lock<std::mutex>& lock) {
+    const std::int64_t chunk = taken_++;
+    lock.unlock();
+    const std::int64_t last = std::min<std::int64_t>((chunk + 1) * kRowsPerChunk, nsound_) + 1;
+    renderer_.render(first_row(chunk), static_cast<std::int32_t>(last), buffers_[slot(chunk)]);
+    lock.lock();
+    ready_[slot(chunk)] = chunk;
+    changed_.notify_all();
+  }
+
+  void help() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return stopping_ || taken_ >= chunks_ || may_take(); });
+      if (stopping_ || taken_ >= chunks_) return;
+      render_next(lock);
+    }
+  }
+
+  const RowRenderer& renderer_;
+  const std::int32_t nsound_;
+  const std::int64_t chunks_;
+  std::array<std::string, kSlots> buffers_;
+  std::array<std::int64_t, kSlots> ready_{};  // the chunk each slot holds rendered, or -1
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::int64_t taken_ = 0;    // chunks taken for rendering
+  std::int64_t written_ = 0;  // chunks written
+  bool stopping_ = false;
+  std::thread helper_;  // last: it starts once everything above is set up
+};
 
 }  // namespace
 
@@ -137,31 +227,8 @@ void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, std::vecto
     return;
   }
 
-  // Chunks go in pairs: this thread renders the first of each pair, a helper
-  // the second (into one of two buffers, alternating), and the helper
-  // renders the next pair's second chunk while this thread writes.
-  RowRenderer helper_renderer(a, plan, *layout, lengths);
-  std::string mine;
-  std::string theirs[2];
-  const std::int64_t pair_rows = 2 * kRowsPerChunk;
-  const auto render_theirs = [&](std::int64_t first, int slot) {
-    return std::async(std::launch::async, [&helper_renderer, &theirs, first, slot, chunk_end] {
-      helper_renderer.render(static_cast<std::int32_t>(first), chunk_end(first), theirs[slot]);
-    });
-  };
-  int slot = 0;
-  std::future<void> pending = render_theirs(1 + kRowsPerChunk, slot);
-  for (std::int64_t first = 1; first <= nsound; first += pair_rows) {
-    renderer.render(static_cast<std::int32_t>(first), chunk_end(first), mine);
-    const std::int64_t second = first + kRowsPerChunk;
-    if (pending.valid()) pending.get();
-    if (second + pair_rows <= nsound) pending = render_theirs(second + pair_rows, slot ^ 1);
-    // A refused write stops the run; the helper's chunk is finished first
-    // (the future's destructor waits), so nothing runs on after the stop.
-    write_chunk(out, mine, record_bytes, static_cast<std::int32_t>(first));
-    if (second <= nsound) write_chunk(out, theirs[slot], record_bytes, static_cast<std::int32_t>(second));
-    slot ^= 1;
-  }
+  ChunkPipeline pipeline(renderer, nsound);
+  pipeline.write_all(out);
 }
 
 }  // namespace korvan::driver
