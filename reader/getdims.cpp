@@ -29,6 +29,7 @@ using textio::Item;
 constexpr std::int64_t kTrialSoundings = 4;
 constexpr std::uint64_t kTrialBytes = std::uint64_t{4} << 20;
 constexpr int kTrialLines = 64;
+constexpr std::size_t kTrialBuffer = std::size_t{64} << 10;
 
 std::string quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
 
@@ -189,13 +190,16 @@ ScanPart scan_soundings(textio::FreeFormatReader& reader, textio::InputUnit& uni
 
 std::optional<std::uint64_t> find_sounding_start(const std::string& name, std::uint64_t middle,
                                                  const std::atomic<bool>& cancel) {
-  textio::InputUnit cursor;
+  // A few soundings are read from each candidate: small buffers, one of
+  // them reused, keep a search cheap enough to make several.
+  textio::InputUnit cursor(kTrialBuffer);
+  textio::InputUnit trial_unit(kTrialBuffer);
   std::string_view line;
   // The line that holds `middle` is partial; candidates begin after it.
   if (cursor.open(name, middle) != IoStatus::ok || cursor.next_record(line) != IoStatus::ok) return std::nullopt;
   for (int attempt = 0; attempt < kTrialLines; ++attempt) {
     const std::uint64_t candidate = cursor.position();
-    textio::InputUnit trial_unit;
+    if (trial_unit.is_open()) (void)trial_unit.close();
     if (trial_unit.open(name, candidate) != IoStatus::ok) return std::nullopt;
     textio::FreeFormatReader trial_reader(trial_unit);
     ScanLimits trial;
@@ -210,7 +214,7 @@ std::optional<std::uint64_t> find_sounding_start(const std::string& name, std::u
 }
 
 std::optional<ScanSample> sample_first_soundings(std::string_view name, std::int64_t soundings) {
-  textio::InputUnit unit;
+  textio::InputUnit unit(kTrialBuffer);
   if (unit.open(name) != IoStatus::ok) return std::nullopt;
   textio::FreeFormatReader reader(unit);
   ScanSample sample;

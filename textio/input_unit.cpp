@@ -1,6 +1,7 @@
 // Buffered record input with a one-record step back.
 #include "textio/input_unit.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -20,7 +21,6 @@
 namespace korvan::textio {
 namespace {
 
-constexpr std::size_t kInitialCapacity = std::size_t{1} << 20;
 constexpr char kCtrlZ = 26;
 
 // The first LF in [from, end), or nullptr. Most lines end within their
@@ -52,7 +52,7 @@ bool file_exists(std::string_view name) {
   return ::stat(std::string(name).c_str(), &info) == 0;
 }
 
-InputUnit::InputUnit() = default;
+InputUnit::InputUnit(std::size_t initial_capacity) : initial_capacity_(std::max<std::size_t>(initial_capacity, 1)) {}
 
 InputUnit::~InputUnit() {
   if (owns_fd_ && fd_ >= 0) ::close(fd_);
@@ -88,7 +88,7 @@ void InputUnit::attach(int fd) {
   fd_ = fd;
   owns_fd_ = false;
   if (!buffer_) {
-    capacity_ = kInitialCapacity;
+    capacity_ = initial_capacity_;
     buffer_ = std::make_unique<char[]>(capacity_ + kReadablePadding);
   }
   pos_ = end_ = consumed_ = 0;

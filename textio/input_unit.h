@@ -14,13 +14,16 @@ namespace korvan::textio {
 
 inline constexpr int kDataUnit = 11;
 inline constexpr int kOutputUnit = 20;
+inline constexpr std::size_t kDefaultInputCapacity = std::size_t{1} << 20;
 
 // True when the file system has an entry of that name (a directory counts).
 bool file_exists(std::string_view name);
 
 class InputUnit {
  public:
-  InputUnit();
+  // The buffer starts at `initial_capacity` bytes (it grows for longer
+  // lines); a reader of a few lines needs little.
+  explicit InputUnit(std::size_t initial_capacity = kDefaultInputCapacity);
   ~InputUnit();
   InputUnit(const InputUnit&) = delete;
   InputUnit& operator=(const InputUnit&) = delete;
@@ -55,6 +58,7 @@ class InputUnit {
   int fd_ = -1;
   bool owns_fd_ = false;
   std::unique_ptr<char[]> buffer_;
+  std::size_t initial_capacity_;
   std::size_t capacity_ = 0;
   std::size_t pos_ = 0;         // next unread byte in the buffer
   std::size_t end_ = 0;         // end of the valid bytes in the buffer
