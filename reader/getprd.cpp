@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "reader/messages.h"
 #include "textio/free_format_reader.h"
@@ -401,23 +402,50 @@ namespace {
 // The first soundings give the extents to guess; a sample this long is cheap.
 constexpr std::int64_t kSampleSoundings = 16;
 
-// Where the second thread's soundings go until the first thread's count is
-// known: past an estimate from the sample's bytes per sounding, with room to
-// spare either way; they are moved down afterwards.
-struct SecondShare {
+// A large file is read in pieces by two threads. Each starts with one of two
+// large pieces; the small ones after them go to whichever is free first, so
+// a thread that runs slower (the other core may be busy) reads less. The
+// pieces end at these fractions of the file (in 1/100); the last runs to
+// the end.
+constexpr std::array<std::uint64_t, 11> kPieceEnds = {35, 70, 73, 76, 79, 82, 85, 88, 91, 94, 97};
+
+// A piece of the file and where its soundings go until the counts before it
+// are known: each piece has room for its estimated count (from the sample's
+// bytes per sounding) and more, and they are moved down afterwards. The
+// first piece, from the file's start, goes to sounding 1.
+struct Piece {
   std::uint64_t offset = 0;
-  std::int64_t first = 0;     // the sounding its first entry goes to at first
-  std::int64_t capacity = 0;  // soundings the arrays need room for
+  std::int64_t first = 1;
+  std::int32_t count = 0;  // soundings read
 };
 
-SecondShare plan_second_share(const getdims_mod::ScanSample& sample, std::uint64_t offset) {
+// Soundings estimated from the sample's bytes per sounding.
+std::int64_t soundings_before(const getdims_mod::ScanSample& sample, std::uint64_t offset) {
   const std::uint64_t per_sounding = std::max<std::uint64_t>(
       1, (sample.end_offset - sample.first_offset) / static_cast<std::uint64_t>(sample.soundings));
-  const auto before = static_cast<std::int64_t>((offset - sample.first_offset) / per_sounding);
-  const auto after = static_cast<std::int64_t>((sample.file_bytes - offset) / per_sounding);
-  const std::int64_t room = before / 32 + 1024;
-  const std::int64_t first = before + room + 1;
-  return {offset, first, std::max<std::int64_t>(sample.announced, first + after) + room};
+  return static_cast<std::int64_t>((offset - sample.first_offset) / per_sounding);
+}
+
+// Room for a piece of an estimated count: the sizes of soundings vary.
+std::int64_t room(std::int64_t estimate) { return estimate + estimate / 32 + 1024; }
+
+// The pieces of a file: their starts are sounding starts found after the
+// sample, in increasing order.
+std::vector<Piece> plan_pieces(std::string_view name, const getdims_mod::ScanSample& sample, bool split,
+                               const std::atomic<bool>& cancel) {
+  std::vector<Piece> pieces = {Piece{}};
+  if (!split) return pieces;
+  std::int64_t before = 0;  // estimated soundings before the last piece
+  for (const std::uint64_t end : kPieceEnds) {
+    const std::optional<std::uint64_t> start =
+        getdims_mod::find_sounding_start(std::string(name), sample.file_bytes / 100 * end, cancel);
+    if (start && *start > sample.end_offset && *start > pieces.back().offset) {
+      const std::int64_t estimate = soundings_before(sample, *start);
+      pieces.push_back({*start, pieces.back().first + room(estimate - before), 0});
+      before = estimate;
+    }
+  }
+  return pieces;
 }
 
 }  // namespace
@@ -428,15 +456,13 @@ std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& 
   if (!sample || sample->soundings == 0 || sample->announced < 1) return std::nullopt;
 
   std::atomic<bool> abandoned{false};
-  std::optional<SecondShare> second;
+  const bool split = sample->file_bytes >= split_minimum_bytes && sample->soundings == kSampleSoundings;
+  std::vector<Piece> pieces = plan_pieces(name, *sample, split, abandoned);
   std::int64_t capacity = sample->announced;
-  if (sample->file_bytes >= split_minimum_bytes && sample->soundings == kSampleSoundings) {
-    const std::optional<std::uint64_t> start =
-        getdims_mod::find_sounding_start(std::string(name), sample->file_bytes / 2, abandoned);
-    if (start && *start > sample->end_offset) {
-      second = plan_second_share(*sample, *start);
-      capacity = second->capacity;
-    }
+  if (pieces.size() > 1) {
+    const std::int64_t after =
+        soundings_before(*sample, sample->file_bytes) - soundings_before(*sample, pieces.back().offset);
+    capacity = std::max(capacity, pieces.back().first - 1 + room(after));
   }
   if (capacity > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
 
@@ -447,43 +473,55 @@ std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& 
   std::optional<SoundingArrays> arrays = allocate_sounding_arrays(guess);
   if (!arrays) return std::nullopt;
 
+  // Reads piece i; false once any piece has given up.
   constexpr std::uint64_t kNoStop = std::numeric_limits<std::uint64_t>::max();
-  std::int32_t found = 0;
-  try {
-    if (!second) {
+  const auto read_piece = [&](std::size_t i) {
+    Piece& piece = pieces[i];
+    const bool last = i + 1 == pieces.size();
+    const std::uint64_t stop = last ? kNoStop : pieces[i + 1].offset;
+    const std::int64_t room_end = last ? guess.nsound : pieces[i + 1].first - 1;
+    try {
       Load load(name, guess, *arrays, true);
-      found = load.run_one_pass(0, 1, guess.nsound, kNoStop, abandoned);
-    } else {
-      const auto first = static_cast<std::int32_t>(second->first);
-      Load later_load(name, guess, *arrays, true);
-      std::future<std::int32_t> later = std::async(std::launch::async, [&] {
-        try {
-          return later_load.run_one_pass(second->offset, first, guess.nsound, kNoStop, abandoned);
-        } catch (const Abandon&) {
-          abandoned = true;
-          throw;
-        }
-      });
-      Load load(name, guess, *arrays, true);
-      std::int32_t before = 0;
-      try {
-        before = load.run_one_pass(0, 1, first - 1, second->offset, abandoned);
-        if (!load.reached_stop()) throw Abandon{};
-      } catch (const Abandon&) {
-        abandoned = true;
-        later.wait();
-        throw;
-      }
-      const std::int32_t rest = later.get();
-      arrays->move_soundings(first, rest, std::int64_t{before} + 1);
-      found = before + rest;
+      piece.count = load.run_one_pass(piece.offset, static_cast<std::int32_t>(piece.first),
+                                      static_cast<std::int32_t>(room_end), stop, abandoned);
+      if (!last && !load.reached_stop()) throw Abandon{};
+      return true;
+    } catch (const Abandon&) {
+      abandoned = true;
+      return false;
     }
-  } catch (const Abandon&) {
-    return std::nullopt;
+  };
+  std::atomic<std::size_t> next_piece{2};
+  const auto read_pieces = [&](std::size_t first) {
+    for (std::size_t i = first; i < pieces.size() && read_piece(i); i = next_piece++) {
+    }
+  };
+  if (pieces.size() == 1) {
+    read_pieces(0);
+  } else {
+    std::future<void> other = std::async(std::launch::async, read_pieces, 1);
+    read_pieces(0);
+    other.get();
   }
-  arrays->keep_soundings(found);
-  guess.nsound = found;
-  getdims_mod::report_count(console, name, found, sample->announced);
+  if (abandoned) return std::nullopt;
+
+  std::vector<SoundingArrays::Move> moves;
+  std::int64_t found = 0;
+  for (const Piece& piece : pieces) {
+    moves.push_back({piece.first, piece.count, found + 1});
+    found += piece.count;
+  }
+  if (pieces.size() == 1) {
+    arrays->move_soundings(moves);
+  } else {
+    // The arrays are shared between both threads.
+    std::future<void> other = std::async(std::launch::async, [&] { arrays->move_soundings(moves, 1, 2); });
+    arrays->move_soundings(moves, 0, 2);
+    other.get();
+  }
+  arrays->keep_soundings(static_cast<std::int32_t>(found));
+  guess.nsound = static_cast<std::int32_t>(found);
+  getdims_mod::report_count(console, name, guess.nsound, sample->announced);
   return OnePass{guess, std::move(*arrays)};
 }
 

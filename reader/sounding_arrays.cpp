@@ -112,12 +112,19 @@ std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions& dims) {
   return a;
 }
 
-void SoundingArrays::move_soundings(std::int64_t from, std::int64_t count, std::int64_t to) {
-  if (count <= 0 || from == to) return;
+void SoundingArrays::move_soundings(std::span<const Move> moves, int part, int parts) {
+  int index = 0;
   for_each_array([&](auto& array) {
-    const std::int64_t slice = array.slice();
-    std::memmove(array.data() + (to - 1) * slice, array.data() + (from - 1) * slice,
-                 static_cast<std::size_t>(count * slice) * sizeof(*array.data()));
+    if (index++ % parts != part) return;
+    const auto bytes = static_cast<std::int64_t>(array.slice() * sizeof(*array.data()));
+    auto* const base = reinterpret_cast<unsigned char*>(array.data());
+    for (const Move& move : moves) {
+      if (move.count <= 0 || move.from == move.to) continue;
+      unsigned char* const from = base + (move.from - 1) * bytes;
+      unsigned char* const to = base + (move.to - 1) * bytes;
+      const std::int64_t length = move.count * bytes;
+      std::memmove(to, from, static_cast<std::size_t>(length));
+    }
   });
 }
 

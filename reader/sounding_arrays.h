@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace korvan::reader {
@@ -110,9 +111,17 @@ struct SoundingArrays {
     f(momr), f(trx), f(try_), f(zr), f(or_), f(prd), f(ontype), f(octype);
   }
 
-  // Moves soundings [from, from + count) of every array to start at `to`
-  // (ranges may overlap); what is left behind keeps its contents.
-  void move_soundings(std::int64_t from, std::int64_t count, std::int64_t to);
+  // Soundings [from, from + count) to move down to start at `to` (to <=
+  // from; the ranges may overlap).
+  struct Move {
+    std::int64_t from = 0;
+    std::int64_t count = 0;
+    std::int64_t to = 0;
+  };
+  // Makes the moves in order in every array whose place in the order above
+  // is `part` modulo `parts`, so that threads can share the arrays. What is
+  // left behind keeps its contents.
+  void move_soundings(std::span<const Move> moves, int part = 0, int parts = 1);
 
   // Keeps the first n soundings (n at most nsound): the sounding index is
   // every array's slowest, so nothing else changes.
