@@ -78,6 +78,32 @@ class RepeatedStart {
   std::array<float, N> values_{};
 };
 
+// The text of the last real read at some field and its value: the receiver
+// height, say, is mostly the same in every receiver line of a sounding.
+class RepeatedValue {
+ public:
+  bool real(textio::PlainRecord& r, float& value) {
+    if (length_ > 0 && r.same_value(std::string_view(text_.data(), length_))) {
+      value = value_;
+      return true;
+    }
+    std::string_view text;
+    if (!r.real(value, text)) return false;
+    length_ = 0;
+    if (text.size() <= text_.size()) {
+      std::memcpy(text_.data(), text.data(), text.size());
+      length_ = text.size();
+      value_ = value;
+    }
+    return true;
+  }
+
+ private:
+  std::array<char, 16> text_{};
+  std::size_t length_ = 0;
+  float value_ = 0;
+};
+
 class Load {
  public:
   // A load in one pass (`one_pass`) reads plain lines only and abandons at
@@ -153,6 +179,7 @@ class Load {
   std::array<RepeatedStart<1>, kRepeatedPlaces> frequency_starts_{};
   std::array<RepeatedStart<2>, kRepeatedPlaces> transmitter_starts_{};
   std::array<RepeatedStart<3>, kRepeatedPlaces> receiver_starts_{};
+  RepeatedValue receiver_height_;
 };
 
 // The second thread of a split load. However the first thread's share ends,
@@ -371,7 +398,8 @@ bool Load::quick_receiver(std::int64_t k) {
   const std::int64_t place = k % (std::int64_t{dims_.maxrx} * dims_.maxtx * dims_.maxfreq);
   RepeatedStart<3>& repeated = receiver_starts_[static_cast<std::size_t>(place % kRepeatedPlaces)];
   const bool read = quick([&](textio::PlainRecord r, std::string_view record) {
-    if (!(repeated.reals(record, r, moment_position) && r.real(height) && r.letter(orient) && r.integer(ontype) &&
+    if (!(repeated.reals(record, r, moment_position) && receiver_height_.real(r, height) && r.letter(orient) &&
+          r.integer(ontype) &&
           r.letter(octype) && fold_orientation(orient) && fold_component(octype))) {
       return false;
     }

@@ -271,6 +271,24 @@ class PlainRecord {
   const char* position() const { return p_; }
 
   bool real(float& value) { return at_value() && (p_ = parse_padded_real(p_, end_, value)) != nullptr; }
+  // real(), also giving the value's text.
+  bool real(float& value, std::string_view& text) {
+    if (!at_value()) return false;
+    const char* const start = p_;
+    if ((p_ = parse_padded_real(p_, end_, value)) == nullptr) return false;
+    text = std::string_view(start, static_cast<std::size_t>(p_ - start));
+    return true;
+  }
+  // Passes the next value when its text is `text` exactly, for a caller
+  // that has its value already; false, without moving, when it is not.
+  bool same_value(std::string_view text) {
+    if (!at_value()) return false;
+    const char* const after = p_ + text.size();
+    if (after > end_ || std::memcmp(p_, text.data(), text.size()) != 0) return false;
+    if (after != end_ && *after != ' ' && *after != '\t') return false;
+    p_ = after;
+    return true;
+  }
   // A real that is read and not kept.
   bool skip_real() { return at_value() && (p_ = skip_padded_real(p_, end_)) != nullptr; }
   bool integer(std::int32_t& value) { return at_value() && (p_ = parse_plain_integer(p_, end_, value)) != nullptr; }
