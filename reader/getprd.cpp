@@ -120,7 +120,8 @@ class Load {
   // A load in one pass: from `offset` (0: the file's start, header first),
   // sounding entries into soundings first, first + 1, ... until the end of
   // the file or until a sounding read would start at `stop`. Returns how
-  // many were read; abandons past sounding `last`, or when told to.
+  // many were read; abandons past sounding `last`, or when told to. A load
+  // may read several parts of a file this way, one after the other.
   std::int32_t run_one_pass(std::uint64_t offset, std::int32_t first, std::int32_t last, std::uint64_t stop,
                             const std::atomic<bool>& abandoned);
   bool reached_stop() const { return reached_stop_; }
@@ -254,6 +255,7 @@ bool Load::only_blank_lines_left() {
 
 std::int32_t Load::run_one_pass(std::uint64_t offset, std::int32_t first, std::int32_t last, std::uint64_t stop,
                                 const std::atomic<bool>& abandoned) {
+  reached_stop_ = false;
   if (unit_.open(name_, offset) != IoStatus::ok) throw Abandon{};
   if (offset == 0) {
     std::int32_t announced = 0;
@@ -501,15 +503,15 @@ std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& 
   std::optional<SoundingArrays> arrays = allocate_sounding_arrays(guess);
   if (!arrays) return std::nullopt;
 
-  // Reads piece i; false once any piece has given up.
+  // Reads piece i with `load` (each thread keeps one, and its buffer, for
+  // all its pieces); false once any piece has given up.
   constexpr std::uint64_t kNoStop = std::numeric_limits<std::uint64_t>::max();
-  const auto read_piece = [&](std::size_t i) {
+  const auto read_piece = [&](Load& load, std::size_t i) {
     Piece& piece = pieces[i];
     const bool last = i + 1 == pieces.size();
     const std::uint64_t stop = last ? kNoStop : pieces[i + 1].offset;
     const std::int64_t room_end = last ? guess.nsound : pieces[i + 1].first - 1;
     try {
-      Load load(name, guess, *arrays, true);
       piece.count = load.run_one_pass(piece.offset, static_cast<std::int32_t>(piece.first),
                                       static_cast<std::int32_t>(room_end), stop, abandoned);
       if (!last && !load.reached_stop()) throw Abandon{};
@@ -521,7 +523,8 @@ std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& 
   };
   std::atomic<std::size_t> next_piece{2};
   const auto read_pieces = [&](std::size_t first) {
-    for (std::size_t i = first; i < pieces.size() && read_piece(i); i = next_piece++) {
+    Load load(name, guess, *arrays, true);
+    for (std::size_t i = first; i < pieces.size() && read_piece(load, i); i = next_piece++) {
     }
   };
   if (pieces.size() == 1) {
