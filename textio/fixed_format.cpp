@@ -254,6 +254,43 @@ bool render_fixed_g_quickly(std::span<char> field, int digits, float value, bool
   return true;
 }
 
+// Fw.d for the values most coordinates hold, normal floats from 1 up to
+// 10^9: the same digits as the general way (at most nine significant ones,
+// rounded once, zeros after), found with less work. False for any other
+// value, which the general way then renders.
+bool render_f_quickly(std::span<char> field, int decimals, float value) {
+  if (decimals < 0 || decimals > kMaxSignificant) return false;
+  const BinaryFloat v = decompose(value);
+  const double magnitude = std::fabs(static_cast<double>(value));
+  if (!(magnitude >= 1 && magnitude < kDecades[kMaxSignificant])) return false;
+  // 10^(e-1) <= magnitude < 10^e: e digits before the point, of which
+  // and of the decimals at most nine come from the value.
+  int e = 1;
+  while (magnitude >= kDecades[e]) ++e;
+  const int kept = std::min(kMaxSignificant - e, decimals);
+  // round(magnitude * 10^kept), halves up; the product is below 2^51.
+  const std::uint64_t product = static_cast<std::uint64_t>(v.significand) * kPow10[kept];
+  std::uint64_t shown = product << std::max(v.exponent, 0);
+  if (v.exponent < 0) {
+    const int shift = -v.exponent;
+    if (shift > 63) return false;
+    shown = (product + (std::uint64_t{1} << (shift - 1))) >> shift;
+  }
+  if (shown >= kPow10[e + kept]) return false;  // rounds up to 10^e
+  const int length = (v.negative ? 1 : 0) + e + 1 + decimals;
+  if (length > static_cast<int>(field.size())) return false;
+  char* p = field.data() + field.size();
+  for (int zero = kept; zero < decimals; ++zero) *--p = '0';
+  const auto unit = static_cast<std::uint32_t>(kPow10[kept]);
+  const std::uint32_t whole = static_cast<std::uint32_t>(shown) / unit;
+  if (kept > 0) p = put_digits(p, static_cast<std::uint32_t>(shown) - whole * unit, kept);
+  *--p = '.';
+  p = put_digits(p, whole, 1);
+  if (v.negative) *--p = '-';
+  std::fill(field.data(), p, ' ');
+  return true;
+}
+
 // Gw.d, with the fixed layout's four trailing blanks either behind the text
 // or, right-adjusted, in front of it.
 void render_g_field(std::span<char> field, int digits, float value, bool right_adjusted) {
@@ -272,6 +309,7 @@ void render_g_field(std::span<char> field, int digits, float value, bool right_a
 }  // namespace
 
 void render_f(std::span<char> field, int decimals, float value) {
+  if (render_f_quickly(field, decimals, value)) return;
   if (write_special(field, value)) return;
   char buffer[kBuffer];
   std::memset(buffer, ' ', sizeof buffer);
