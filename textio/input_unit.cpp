@@ -14,34 +14,11 @@
 
 #include "textio/plain_number.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace korvan::textio {
 namespace {
 
 constexpr char kCtrlZ = 26;
-
-// The first LF in [from, end), or nullptr. Most lines end within their
-// first 48 bytes, where comparing 16 bytes at a time costs less than a call
-// of memchr. The bytes read past `end` lie within the buffer's readable
-// bytes; an LF among them is no line end and is passed over.
-const char* find_line_end(const char* from, const char* end) {
-#if defined(__SSE2__)
-  const __m128i lf = _mm_set1_epi8('\n');
-  for (int block = 0; block < 3 && from < end; ++block, from += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-    const auto found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
-    if (found != 0) {
-      const char* const nl = from + std::countr_zero(found);
-      return nl < end ? nl : nullptr;
-    }
-  }
-  if (from >= end) return nullptr;
-#endif
-  return static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(end - from)));
-}
 
 }  // namespace
 
@@ -150,7 +127,7 @@ IoStatus InputUnit::refill() {
   }
 }
 
-IoStatus InputUnit::next_record(std::string_view& record) {
+IoStatus InputUnit::next_record_refilling(std::string_view& record) {
   if (fd_ < 0 || read_error_) return IoStatus::failed;
   for (;;) {
     const char* base = buffer_.get();
