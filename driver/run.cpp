@@ -3,6 +3,8 @@
 
 #include <array>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "driver/column_header.h"
 #include "driver/output_records.h"
@@ -85,6 +87,17 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   // "Done." only once every byte is in the file.
   if (out.flush() != IoStatus::ok) estop(write_failure_message(out.failed_record()));
   console.write_record(" Done.");
+  // Closing a file that replaced an older one can keep the system busy for
+  // a while (some file systems start writing it out then); another thread
+  // gives the arrays' memory back meanwhile, which the end of the run would
+  // do after it.
+  try {
+    std::thread release([&arrays] { arrays.reset(); });
+    out.close();
+    release.join();
+  } catch (const std::system_error&) {
+    out.close();  // no thread to be had: both in turn, as ever
+  }
 }
 
 }  // namespace korvan::driver

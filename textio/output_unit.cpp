@@ -20,10 +20,13 @@ OutputUnit::OutputUnit(std::size_t buffer_bytes)
   pending_.reserve(1024);
 }
 
-OutputUnit::~OutputUnit() {
+OutputUnit::~OutputUnit() { close(); }
+
+void OutputUnit::close() {
   if (fd_ < 0) return;
   if (!broken_) (void)write_out();
   ::close(fd_);
+  fd_ = -1;
 }
 
 IoStatus OutputUnit::open_replacing(std::string_view name) {

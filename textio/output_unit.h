@@ -19,7 +19,10 @@ class OutputUnit {
   using RecordTag = std::uint64_t;
 
   explicit OutputUnit(std::size_t buffer_bytes = std::size_t{1} << 20);
-  ~OutputUnit();  // flushes what is buffered (a stop keeps the lines written)
+  ~OutputUnit();  // closes (a stop keeps the lines written)
+  // Flushes what is buffered and closes the file, as the end of the run
+  // does; a failure here goes unreported, as it would then.
+  void close();
   OutputUnit(const OutputUnit&) = delete;
   OutputUnit& operator=(const OutputUnit&) = delete;
 
