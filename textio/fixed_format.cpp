@@ -19,7 +19,8 @@ void fill_asterisks(std::span<char> field) { std::fill(field.begin(), field.end(
 
 // Blanks over the whole field; fields of 8 to 16 characters, which are most,
 // take two stores of eight that may overlap.
-void fill_blanks(std::span<char> field) {
+template <std::size_t Extent>
+[[gnu::always_inline]] inline void fill_blanks(std::span<char, Extent> field) {
   constexpr char kEightBlanks[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
   if (field.size() < sizeof kEightBlanks || field.size() > 2 * sizeof kEightBlanks) {
     std::fill(field.begin(), field.end(), ' ');
@@ -185,7 +186,7 @@ char* compose_g(char* end, int width, int digits, const BinaryFloat& magnitude, 
 // lowest byte: n is split into halves of four digits, those into pairs and
 // the pairs into digits, in lanes of one word. A lane's quotient by 100 or
 // 10 is a multiplication and a shift (exact for lanes below 10^4 and 100).
-std::uint64_t eight_digit_chars(std::uint32_t n) {
+[[gnu::always_inline]] inline std::uint64_t eight_digit_chars(std::uint32_t n) {
   std::uint64_t x = n / 10000 | std::uint64_t{n % 10000} << 32;
   std::uint64_t high = (x * 10486 >> 20) & 0x0000007F0000007F;
   x = high | (x - high * 100) << 16;
@@ -198,7 +199,8 @@ std::uint64_t eight_digit_chars(std::uint32_t n) {
 // the point, as one word that ends at `end` (the first character in the
 // lowest byte, blanks in front); false when the text needs more than eight
 // characters.
-bool put_fixed_word(char* end, std::uint64_t shown, int digits, int before, bool negative) {
+[[gnu::always_inline]] inline bool put_fixed_word(char* end, std::uint64_t shown, int digits, int before,
+                                                  bool negative) {
   const int after = digits - before;
   const int length = (before == 0 ? 1 : before) + 1 + after + (negative ? 1 : 0);
   if (length > 8) return false;
@@ -221,8 +223,11 @@ constexpr double kDecades[kMaxSignificant + 1] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 
 // The fixed layout of Gw.d for the values most data hold, normal floats from
 // 0.1 up to 10^d whose digits come from a product that fits 64 bits: the
 // same digits as the general way, found with less work. False for any other
-// value, which the general way then renders.
-bool render_fixed_g_quickly(std::span<char> field, int digits, float value, bool right_adjusted) {
+// value, which the general way then renders. It and its helpers are always
+// inlined, so that a caller with constant extents gets them folded in.
+template <std::size_t Extent>
+[[gnu::always_inline]] inline bool render_fixed_g_quickly(std::span<char, Extent> field, int digits, float value,
+                                                          bool right_adjusted) {
   if (digits < 1 || digits > kMaxSignificant) return false;
   const BinaryFloat v = decompose(value);
   const double magnitude = std::fabs(static_cast<double>(value));
@@ -322,7 +327,15 @@ void render_f(std::span<char> field, int decimals, float value) {
 
 void render_g(std::span<char> field, int digits, float value) { render_g_field(field, digits, value, false); }
 
-void render_g_right(std::span<char> field, int digits, float value) { render_g_field(field, digits, value, true); }
+void render_g_right(std::span<char> field, int digits, float value) {
+  // The data fields of every row, G12.5: the quick way is compiled for
+  // them, with the extents as constants.
+  if (digits == 5 && field.size() == 12 &&
+      render_fixed_g_quickly(std::span<char, 12>(field.data(), 12), 5, value, true)) {
+    return;
+  }
+  render_g_field(field, digits, value, true);
+}
 
 void render_a(std::span<char> field, std::string_view text) {
   if (text.size() >= field.size()) {
