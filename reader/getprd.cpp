@@ -456,8 +456,10 @@ std::int64_t soundings_before(const getdims_mod::ScanSample& sample, std::uint64
   return static_cast<std::int64_t>((offset - sample.first_offset) / per_sounding);
 }
 
-// Room for a piece of an estimated count: the sizes of soundings vary.
-std::int64_t room(std::int64_t estimate) { return estimate + estimate / 32 + 1024; }
+// Room for a piece of an estimated count, with an eighth more to spare: the
+// sizes of soundings vary (the first ones may be longer than the rest). The
+// moves give back what is left over.
+std::int64_t room(std::int64_t estimate) { return estimate + estimate / 8 + 1024; }
 
 // The pieces of a file: their starts are sounding starts found after the
 // sample, in increasing order.
@@ -543,11 +545,11 @@ std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& 
     found += piece.count;
   }
   if (pieces.size() == 1) {
-    arrays->move_soundings(moves);
+    arrays->move_soundings(moves, found);
   } else {
     // The arrays are shared between both threads.
-    std::future<void> other = std::async(std::launch::async, [&] { arrays->move_soundings(moves, 1, 2); });
-    arrays->move_soundings(moves, 0, 2);
+    std::future<void> other = std::async(std::launch::async, [&] { arrays->move_soundings(moves, found, 1, 2); });
+    arrays->move_soundings(moves, found, 0, 2);
     other.get();
   }
   arrays->keep_soundings(static_cast<std::int32_t>(found));

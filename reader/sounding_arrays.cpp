@@ -1,8 +1,13 @@
 // One zeroed block for all seventeen arrays, carved in their fixed order.
 #include "reader/sounding_arrays.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace korvan::reader {
 namespace {
@@ -112,18 +117,36 @@ std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions& dims) {
   return a;
 }
 
-void SoundingArrays::move_soundings(std::span<const Move> moves, int part, int parts) {
+namespace {
+
+// Gives the whole pages in [begin, end) back to the system; they read as
+// zeros if touched again.
+void release_pages(unsigned char* begin, unsigned char* end) {
+#if defined(MADV_DONTNEED)
+  static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
+  const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
+  if (first < last) (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+#else
+  (void)begin;
+  (void)end;
+#endif
+}
+
+}  // namespace
+
+void SoundingArrays::move_soundings(std::span<const Move> moves, std::int64_t keep, int part, int parts) {
   int index = 0;
   for_each_array([&](auto& array) {
     if (index++ % parts != part) return;
     const auto bytes = static_cast<std::int64_t>(array.slice() * sizeof(*array.data()));
     auto* const base = reinterpret_cast<unsigned char*>(array.data());
+    const auto at = [&](std::int64_t isound) { return base + (isound - 1) * bytes; };
     for (const Move& move : moves) {
       if (move.count <= 0 || move.from == move.to) continue;
-      unsigned char* const from = base + (move.from - 1) * bytes;
-      unsigned char* const to = base + (move.to - 1) * bytes;
-      const std::int64_t length = move.count * bytes;
-      std::memmove(to, from, static_cast<std::size_t>(length));
+      std::memmove(at(move.to), at(move.from), static_cast<std::size_t>(move.count * bytes));
+      const std::int64_t left = std::max({move.from, move.to + move.count, keep + 1});
+      if (left < move.from + move.count) release_pages(at(left), at(move.from + move.count));
     }
   });
 }

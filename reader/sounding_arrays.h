@@ -119,9 +119,12 @@ struct SoundingArrays {
     std::int64_t to = 0;
   };
   // Makes the moves in order in every array whose place in the order above
-  // is `part` modulo `parts`, so that threads can share the arrays. What is
-  // left behind keeps its contents.
-  void move_soundings(std::span<const Move> moves, int part = 0, int parts = 1);
+  // is `part` modulo `parts`, so that threads can share the arrays. Whole
+  // pages that a move leaves behind past sounding `keep` (the soundings
+  // that will be kept) are given back to the system, which would otherwise
+  // count them as used until the end of the run; what else is left behind
+  // keeps its contents.
+  void move_soundings(std::span<const Move> moves, std::int64_t keep, int part = 0, int parts = 1);
 
   // Keeps the first n soundings (n at most nsound): the sounding index is
   // every array's slowest, so nothing else changes.
