@@ -54,7 +54,7 @@ class RepeatedStart {
   // record starts with the kept characters and a blank.
   bool reals(std::string_view record, textio::PlainRecord& r, std::array<float, N>& values) {
     if (length_ > 0 && record.size() > length_ && (record[length_] == ' ' || record[length_] == '\t') &&
-        std::memcmp(record.data(), text_.data(), length_) == 0) {
+        textio::same_chars(record.data(), text_.data(), length_)) {
       values = values_;
       r = textio::PlainRecord(record, length_);
       return true;
@@ -99,7 +99,7 @@ class RepeatedValue {
   }
 
  private:
-  std::array<char, 16> text_{};
+  std::array<char, 32> text_{};  // all readable, for same_value
   std::size_t length_ = 0;
   float value_ = 0;
 };

@@ -144,5 +144,19 @@ TEST(PlainNumber, FractionsCloseToFloatMidpointsGiveTheNearestFloat) {
   }
 }
 
+// Texts compared for a repeated start: every one of the first n characters
+// counts, in either half of the 32, and none after them.
+TEST(PlainNumber, SameCharsComparesExactlyTheFirstN) {
+  const std::string base(32, 'a');
+  for (std::size_t n = 1; n <= 32; ++n) {
+    for (std::size_t at = 0; at < 32; ++at) {
+      std::string other = base;
+      other[at] = 'b';
+      EXPECT_EQ(same_chars(base.data(), other.data(), n), at >= n) << "n=" << n << " at=" << at;
+    }
+    EXPECT_TRUE(same_chars(base.data(), base.data(), n));
+  }
+}
+
 }  // namespace
 }  // namespace korvan::textio

@@ -14,6 +14,10 @@
 
 #include "textio/decimal_digits.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace korvan::textio {
 
 // Powers of ten that a double holds exactly.
@@ -142,6 +146,23 @@ inline std::uint64_t zero_bytes(std::uint64_t v) { return ~((((v & kLow7) + kLow
 
 // The bytes of an eight-byte word below byte n (0 to 8).
 inline std::uint64_t bytes_below(int n) { return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1; }
+
+// Whether the first n (at most 32) characters at a and b are the same, for
+// texts with 32 readable bytes at both: two comparisons of sixteen bytes,
+// without a call.
+inline bool same_chars(const char* a, const char* b, std::size_t n) {
+#if defined(__SSE2__)
+  const auto equal = [a, b](int at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at));
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y))));
+  };
+  const std::uint64_t wanted = (std::uint64_t{1} << n) - 1;
+  return ((equal(0) | equal(16) << 16) & wanted) == wanted;
+#else
+  return std::memcmp(a, b, n) == 0;
+#endif
+}
 
 // The value of the first n (1 to 8) characters of v, all digits: the digits
 // are moved to the top, the bytes below them count as leading zeros, and
@@ -281,10 +302,11 @@ class PlainRecord {
   }
   // Passes the next value when its text is `text` exactly, for a caller
   // that has its value already; false, without moving, when it is not.
+  // `text` has at most 32 characters and 32 readable bytes.
   bool same_value(std::string_view text) {
     if (!at_value()) return false;
     const char* const after = p_ + text.size();
-    if (after > end_ || std::memcmp(p_, text.data(), text.size()) != 0) return false;
+    if (after > end_ || !same_chars(p_, text.data(), text.size())) return false;
     if (after != end_ && *after != ' ' && *after != '\t') return false;
     p_ = after;
     return true;
