@@ -131,7 +131,7 @@ class Load {
   void frequency(std::int32_t ifreq, std::int32_t isound);
   void transmitter(std::int32_t it, std::int32_t ifreq, std::int32_t isound);
   void receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::int32_t isound);
-  bool quick_receiver(std::int64_t k);
+  bool quick_receiver(std::int64_t k, std::int64_t place);
 
   // Reads the next record the quick way with `take`; when that fails, the
   // unit stays at (or goes back to) the record, for the general reading.
@@ -354,7 +354,9 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
   };
   // Every receiver array has the same extents: one index serves them all.
   const std::int64_t k = a_.prd.linear_index(ir, it, ifreq, isound);
-  if (quick_receiver(k)) return;
+  // The receiver's place within its sounding.
+  const std::int64_t place = (std::int64_t{ifreq - 1} * dims_.maxtx + (it - 1)) * dims_.maxrx + (ir - 1);
+  if (quick_receiver(k, place)) return;
   char& orient = a_.or_.at(k);
   char& octype = a_.octype.at(k);
   const Item info[] = {Item::of(a_.momr.at(k)),          Item::of(a_.trx.at(k)),
@@ -389,7 +391,7 @@ void Load::receiver(std::int32_t ir, std::int32_t it, std::int32_t ifreq, std::i
 
 // A well-formed receiver line with every letter valid, read the quick way;
 // false leaves the line to the general reading, which finds its fault.
-bool Load::quick_receiver(std::int64_t k) {
+bool Load::quick_receiver(std::int64_t k, std::int64_t place) {
   std::array<float, 3> moment_position{};
   float height = 0;
   char orient = ' ';
@@ -397,7 +399,6 @@ bool Load::quick_receiver(std::int64_t k) {
   char octype = ' ';
   float first = 0;
   float second = 0;
-  const std::int64_t place = k % (std::int64_t{dims_.maxrx} * dims_.maxtx * dims_.maxfreq);
   RepeatedStart<3>& repeated = receiver_starts_[static_cast<std::size_t>(place % kRepeatedPlaces)];
   const bool read = quick([&](textio::PlainRecord r, std::string_view record) {
     if (!(repeated.reals(record, r, moment_position) && receiver_height_.real(r, height) && r.letter(orient) &&
