@@ -124,9 +124,12 @@ namespace {
 void release_pages(unsigned char* begin, unsigned char* end) {
 #if defined(MADV_DONTNEED)
   static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
-  const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
-  if (first < last) (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+  const std::uintptr_t into_first = reinterpret_cast<std::uintptr_t>(begin) % page;
+  const std::uintptr_t to_first = into_first == 0 ? 0 : page - into_first;
+  if (static_cast<std::uintptr_t>(end - begin) <= to_first) return;
+  unsigned char* const first = begin + to_first;
+  unsigned char* const last = end - reinterpret_cast<std::uintptr_t>(end) % page;
+  if (first < last) (void)::madvise(first, static_cast<std::size_t>(last - first), MADV_DONTNEED);
 #else
   (void)begin;
   (void)end;
