@@ -491,7 +491,10 @@ std::optional<OnePass> read_in_one_pass(std::string_view name, textio::Console& 
   std::atomic<bool> abandoned{false};
   const bool split = sample->file_bytes >= split_minimum_bytes && sample->soundings == kSampleSoundings;
   std::vector<Piece> pieces = plan_pieces(name, *sample, split, abandoned);
-  std::int64_t capacity = sample->announced;
+  // The header's count, but no more than the file can hold: a header that
+  // overstates it must not size arrays for soundings that are not there.
+  std::int64_t capacity =
+      std::min<std::int64_t>(sample->announced, room(soundings_before(*sample, sample->file_bytes)));
   if (pieces.size() > 1) {
     const std::int64_t after =
         soundings_before(*sample, sample->file_bytes) - soundings_before(*sample, pieces.back().offset);

@@ -240,6 +240,26 @@ TEST(OnePass, GivesWhatTheScanAndTheLoadGiveOrNothing) {
   EXPECT_EQ(taken, intact);
 }
 
+// A header may claim far more soundings than the file holds: the arrays are
+// sized by the file, and the one pass still gives what the classic reading
+// gives (the notice names both counts).
+TEST(OnePass, AHeaderThatOverstatesTheCountSizesArraysByTheFile) {
+  ScratchDir dir;
+  std::mt19937 rng(31);
+  std::vector<std::string> lines = survey_lines(rng, 20);
+  lines[0] = "2000000000";
+  dir.write("s.prd", join(lines));
+  const std::string path = dir.file("s.prd").string();
+  const Outcome classic = read_file(path, false);
+  ASSERT_TRUE(classic.stop.empty()) << classic.stop;
+  for (const bool split : {false, true}) {
+    const std::optional<Outcome> one = testing::read_in_one_pass(path, split, std::uint64_t{64} << 20);
+    ASSERT_TRUE(one.has_value()) << split;
+    EXPECT_EQ(one->console, classic.console);
+    EXPECT_EQ(one->arrays, classic.arrays);
+  }
+}
+
 TEST(ParallelReading, FailuresInTheSecondHalfAreNumberedFromTheFileStart) {
   ScratchDir dir;
   std::mt19937 rng(3);
