@@ -2,7 +2,6 @@
 #include "textio/input_unit.h"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -13,7 +12,6 @@
 #include <unistd.h>
 
 #include "textio/plain_number.h"
-
 
 namespace korvan::textio {
 namespace {
@@ -144,12 +142,7 @@ IoStatus InputUnit::next_record_refilling(std::string_view& record) {
       if (refill() != IoStatus::ok) return IoStatus::failed;
       continue;
     }
-    std::size_t length = stop - pos_;
-    if (length > 0 && base[pos_ + length - 1] == '\r') --length;
-    record = std::string_view(base + pos_, length);
-    last_start_ = pos_;
-    has_last_ = true;
-    pos_ = next;
+    take_record(stop, next, record);
     return IoStatus::ok;
   }
 }

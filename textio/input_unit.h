@@ -55,12 +55,8 @@ class InputUnit {
     if (fd_ >= 0 && !read_error_ && pos_ < end_) {
       const char* const base = buffer_.get();
       if (const char* const nl = find_line_end(base + pos_, base + end_)) {
-        std::size_t length = static_cast<std::size_t>(nl - base) - pos_;
-        if (length > 0 && base[pos_ + length - 1] == '\r') --length;
-        record = std::string_view(base + pos_, length);
-        last_start_ = pos_;
-        has_last_ = true;
-        pos_ += static_cast<std::size_t>(nl - (base + pos_)) + 1;
+        const auto stop = static_cast<std::size_t>(nl - base);
+        take_record(stop, stop + 1, record);
         return IoStatus::ok;
       }
     }
@@ -77,6 +73,18 @@ class InputUnit {
  private:
   IoStatus refill();
   IoStatus next_record_refilling(std::string_view& record);
+
+  // Delivers the buffer's bytes from pos_ to `stop` (a CR before it
+  // dropped) as the record; reading goes on at `next`.
+  void take_record(std::size_t stop, std::size_t next, std::string_view& record) {
+    const char* const base = buffer_.get();
+    std::size_t length = stop - pos_;
+    if (length > 0 && base[pos_ + length - 1] == '\r') --length;
+    record = std::string_view(base + pos_, length);
+    last_start_ = pos_;
+    has_last_ = true;
+    pos_ = next;
+  }
 
   // The first LF in [from, end), or nullptr. Most lines end within their
   // first 48 bytes, where comparing 16 bytes at a time costs less than a
