@@ -1,7 +1,7 @@
-// Reader throughput and memory on a big survey: the dimension scan, the
-// creation of the sounding arrays and the data load, as one run of the
-// converter does them for a file it cannot read in one pass, and the one
-// pass that it makes over a plain file. The survey (about 200 MB, made once per process in a
+// Reader throughput and memory on a big survey: the dimension scan alone,
+// the scan, the creation of the sounding arrays and the load as a second
+// pass (as for a file whose first soundings do not show its extents), and
+// the scan that loads on the way, as most conversions read. The survey (about 200 MB, made once per process in a
 // temporary directory) can be resized with KORVAN_BENCH_SURVEY_MB.
 //
 // Targets: scan + load together at 200 MB/s or more (MB = 10^6 bytes), and a
@@ -120,16 +120,17 @@ void BM_ScanAllocateLoad(benchmark::State& state) {
     std::string notices;
     korvan::textio::Console console(&notices);
     try {
-      // As in a conversion: the load splits where the scan confirmed it may.
-      std::optional<korvan::reader::SplitPoint> split;
-      dims = korvan::reader::getdims_mod::getdims(s.path, console, &split);
-      std::optional<korvan::reader::SoundingArrays> arrays = korvan::reader::allocate_sounding_arrays(dims);
-      if (!arrays) {
+      korvan::reader::ReadOptions counting;
+      counting.load_on_the_way = false;
+      korvan::reader::Scan scan = korvan::reader::getdims_mod::getdims({s.path, s.path}, console, counting);
+      dims = scan.dims;
+      scan.arrays = korvan::reader::allocate_sounding_arrays(dims);
+      if (!scan.arrays) {
         state.SkipWithError("the sounding arrays could not be allocated");
         break;
       }
-      korvan::reader::getprd_mod::getprd(s.path, dims, *arrays, split);
-      benchmark::DoNotOptimize(arrays->prd.data());
+      korvan::reader::getprd_mod::getprd({s.path, s.path}, scan);
+      benchmark::DoNotOptimize(scan.arrays->prd.data());
     } catch (const korvan::textio::FatalStop& stop) {
       state.SkipWithError(stop.console_line().c_str());
       break;
@@ -143,20 +144,26 @@ void BM_ScanAllocateLoad(benchmark::State& state) {
   report(state, dims, true);
 }
 
-// What a conversion of a plain file does instead: both at once.
+// What a conversion of most files does instead: the scan loads on the way.
 void BM_OnePass(benchmark::State& state) {
   const Survey& s = survey();
   Dimensions dims;
   for (auto _ : state) {
     std::string notices;
     korvan::textio::Console console(&notices);
-    std::optional<korvan::reader::getprd_mod::OnePass> pass = korvan::reader::getprd_mod::read_in_one_pass(s.path, console);
-    if (!pass) {
-      state.SkipWithError("the one pass gave up on the survey");
+    korvan::reader::Scan scan;
+    try {
+      scan = korvan::reader::getdims_mod::getdims({s.path, s.path}, console);
+    } catch (const korvan::textio::FatalStop& stop) {
+      state.SkipWithError(stop.console_line().c_str());
       break;
     }
-    dims = pass->dims;
-    benchmark::DoNotOptimize(pass->arrays.prd.data());
+    if (!scan.loaded) {
+      state.SkipWithError("the scan did not load the survey on the way");
+      break;
+    }
+    dims = scan.dims;
+    benchmark::DoNotOptimize(scan.arrays->prd.data());
   }
   if (state.error_occurred()) return;
   report(state, dims, true);
@@ -170,7 +177,9 @@ void BM_ScanOnly(benchmark::State& state) {
     std::string notices;
     korvan::textio::Console console(&notices);
     try {
-      dims = korvan::reader::getdims_mod::getdims(s.path, console);
+      korvan::reader::ReadOptions counting;
+      counting.load_on_the_way = false;
+      dims = korvan::reader::getdims_mod::getdims({s.path, s.path}, console, counting).dims;
     } catch (const korvan::textio::FatalStop& stop) {
       state.SkipWithError(stop.console_line().c_str());
       break;

@@ -57,21 +57,16 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
     name = read_name(standard_input);
   }
 
-  // Most files go in one pass; any other is scanned and then loaded, which
-  // also finds and reports its faults.
-  std::optional<reader::getprd_mod::OnePass> one_pass = reader::getprd_mod::read_in_one_pass(name, console);
-  reader::Dimensions dims;
-  std::optional<reader::SoundingArrays> arrays;
-  if (one_pass) {
-    dims = one_pass->dims;
-    arrays = std::move(one_pass->arrays);
-  } else {
-    std::optional<reader::SplitPoint> split;
-    dims = reader::getdims_mod::getdims(name, console, &split);
-    arrays = reader::allocate_sounding_arrays(dims);
-    if (!arrays) estop("error allocating space for arrays");
-    reader::getprd_mod::getprd(name, dims, *arrays, split);
+  // The scan loads most files on the way; any other is loaded after it.
+  const reader::DataFile file{name, name};
+  reader::Scan scan = reader::getdims_mod::getdims(file, console);
+  if (!scan.arrays) {
+    scan.arrays = reader::allocate_sounding_arrays(scan.dims);
+    if (!scan.arrays) estop("error allocating space for arrays");
   }
+  reader::getprd_mod::getprd(file, scan);
+  const reader::Dimensions dims = scan.dims;
+  std::optional<reader::SoundingArrays>& arrays = scan.arrays;
   check_suitability(*arrays, dims.nsound);
 
   console.write_record("  Writing converted data to file \"vask.out\".");

@@ -121,8 +121,11 @@ bool arrays_too_large() {
   std::string console;
   korvan::textio::Console scan_console(&console);
   try {
-    const korvan::reader::Dimensions dims = korvan::reader::getdims_mod::getdims(kDataName, scan_console);
-    const auto bytes = korvan::reader::sounding_array_bytes(dims);
+    korvan::reader::ReadOptions counting;
+    counting.load_on_the_way = false;
+    const korvan::reader::Scan scan =
+        korvan::reader::getdims_mod::getdims({kDataName, kDataName}, scan_console, counting);
+    const auto bytes = korvan::reader::sounding_array_bytes(scan.dims);
     return !bytes || *bytes > kMaxFuzzArrayBytes;
   } catch (const korvan::textio::FatalStop&) {
     return false;  // the conversion stops in the scan the same way

@@ -8,8 +8,9 @@
 //  - after every read the position is at the start of a record (or the end);
 //  - a read with no items consumes exactly one record;
 //  - a step back returns to the start of the last record read;
-//  - read_line_after, after a step back, gives the same status and items as
-//    one fresh confined read of the whole line with both item lists.
+//  - an entry read one value at a time by the value cursor (the quick way,
+//    then the general reading) gives the same status, items and records
+//    consumed as one general read of the same items, fed the same bytes.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -27,6 +28,7 @@
 #include "textio/free_format_reader.h"
 #include "textio/input_unit.h"
 #include "textio/status.h"
+#include "textio/value_cursor.h"
 
 namespace {
 
@@ -35,7 +37,7 @@ using korvan::textio::InputUnit;
 using korvan::textio::IoStatus;
 using korvan::textio::Item;
 using korvan::textio::ItemKind;
-using korvan::textio::LineMark;
+using korvan::textio::ValueCursor;
 
 constexpr std::size_t kMaxFile = 64 * 1024;  // stays below the socket's buffer
 constexpr std::size_t kMaxPackets = 64;
@@ -148,16 +150,26 @@ struct Records {
 
 class Session {
  public:
-  Session(InputUnit& unit, const Records& records) : unit_(unit), reader_(unit), records_(records) {}
+  // `shadow` is fed the same bytes: the general reading there checks the
+  // value cursor here, as long as both stand at the same record.
+  Session(InputUnit& unit, InputUnit& shadow, const Records& records)
+      : unit_(unit), reader_(unit), cursor_(unit), shadow_(shadow), shadow_reader_(shadow), records_(records) {}
 
-  void read(ItemList& list) { after_read(reader_.read(list.items)); }
-
-  void read_line(ItemList& list) { after_read(reader_.read_line(list.items)); }
+  void read(ItemList& list) {
+    after_read(reader_.read(list.items));
+    if (in_step_) {
+      ItemList copy;
+      copy.append(list);
+      copy.bind();
+      (void)shadow_reader_.read(copy.items);
+    }
+  }
 
   void skip_record() {
     const std::size_t before = unit_.position();
     const IoStatus status = reader_.read({});
     after_read(status);
+    if (in_step_) (void)shadow_reader_.read({});
     if (status == IoStatus::ok && unit_.position() != records_.following(before)) {
       fail("a read with no items did not consume exactly one record");
     }
@@ -168,35 +180,45 @@ class Session {
     if (!has_last_) return;
     if (unit_.step_back() != IoStatus::ok) fail("step back refused after a read");
     if (unit_.position() != last_start_) fail("step back went elsewhere");
+    if (in_step_ && shadow_.step_back() != IoStatus::ok) fail("step back refused in the shadow");
     previous_position_ = last_start_;
   }
 
-  // The receiver-line pattern of the data load, checked against a fresh read.
-  void line_twice(ItemList& first, ItemList& second) {
-    LineMark mark;
-    const IoStatus status = reader_.read_line(first.items, &mark);
-    after_read(status);
-    if (status != IoStatus::ok) return;
-    const std::size_t after_first = unit_.position();
-    step_back();
-    const IoStatus again = reader_.read_line_after(mark, second.items);
-    after_read(again);
-    if (unit_.position() != after_first) fail("read_line_after ended elsewhere");
-
-    ItemList whole;
-    whole.append(first);
-    whole.append(second);
-    whole.bind();
-    step_back();
-    const IoStatus fresh = reader_.read_line(whole.items);
-    after_read(fresh);
-    if (fresh != again) fail("read_line_after status differs from a fresh read of the line");
-    if (fresh != IoStatus::ok) return;
-    for (std::size_t i = 0; i < first.kinds.size(); ++i) {
-      if (!whole.same(i, first, i)) fail("first items differ from a fresh read of the line");
+  // One entry through the value cursor (numbers and letters only), checked
+  // against one general read of the same items.
+  void entry(ItemList& list, bool confined) {
+    const std::size_t first_end = records_.following(unit_.position());
+    const bool has_record = unit_.position() < records_.end;
+    IoStatus status = cursor_.start(confined);
+    for (std::size_t i = 0; status == IoStatus::ok && i < list.kinds.size(); ++i) {
+      using korvan::textio::Integer, korvan::textio::Letter, korvan::textio::Real;
+      const bool read = list.kinds[i] == ItemKind::integer ? cursor_.take(Integer{list.integers[i]})
+                        : list.kinds[i] == ItemKind::real  ? cursor_.take(Real{list.reals[i]})
+                                                           : cursor_.take(Letter{list.texts[i][0]});
+      if (!read) status = cursor_.status();
     }
-    for (std::size_t i = 0; i < second.kinds.size(); ++i) {
-      if (!whole.same(first.kinds.size() + i, second, i)) fail("read_line_after items differ from a fresh read");
+    after_read(status);
+    if (!in_step_) return;
+    ItemList general;
+    general.append(list);
+    general.bind();
+    IoStatus expected = shadow_reader_.read(general.items);
+    // A confined entry ends short where the general read looked further;
+    // the two units then stand differently.
+    if (confined && has_record && (shadow_.position() > first_end || expected == IoStatus::end_of_file)) {
+      expected = IoStatus::short_record;
+      in_step_ = false;
+    }
+    if (status != expected) fail("the value cursor's status differs from one general read");
+    if (status != IoStatus::ok || !in_step_) {
+      in_step_ = in_step_ && shadow_.position() == unit_.position();
+      return;
+    }
+    if (shadow_.position() != unit_.position()) fail("the value cursor consumed other records than one general read");
+    for (std::size_t i = 0; i < list.kinds.size(); ++i) {
+      const bool same = list.kinds[i] == ItemKind::text ? list.texts[i][0] == general.texts[i][0]
+                                                        : list.same(i, general, i);
+      if (!same) fail("the value cursor's items differ from one general read");
     }
   }
 
@@ -219,11 +241,27 @@ class Session {
 
   InputUnit& unit_;
   FreeFormatReader reader_;
+  ValueCursor cursor_;
+  InputUnit& shadow_;
+  FreeFormatReader shadow_reader_;
   const Records& records_;
+  bool in_step_ = true;
   std::size_t previous_position_ = 0;
   std::size_t last_start_ = 0;
   bool has_last_ = false;
 };
+
+// An item list for the value cursor: numbers and letters.
+ItemList make_entry(Program& program) {
+  ItemList list;
+  const int count = 1 + program.next() % 9;
+  for (int i = 0; i < count; ++i) {
+    const auto kind = static_cast<ItemKind>(program.next() % 3);
+    list.add(kind, kind == ItemKind::text ? 1 : 0);
+  }
+  list.bind();
+  return list;
+}
 
 // Hands the file to the reader in packets of `chunk` bytes (the last one
 // takes the rest), then ends the stream.
@@ -252,13 +290,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t chunk_byte = program.next();
   const std::size_t chunk = chunk_byte == 0 ? kMaxFile : std::max<std::size_t>(chunk_byte % 64 + 1, file.size() / 32);
   const int fd = feed(file, chunk);
+  const int shadow_fd = feed(file, chunk);
   const Records records(file);
   {
     // One unit for all runs: its 1 MiB buffer is made once (attach resets
     // everything else), which keeps the runs fast.
     static InputUnit unit;
+    static InputUnit shadow;
     unit.attach(fd);
-    Session session(unit, records);
+    shadow.attach(shadow_fd);
+    Session session(unit, shadow, records);
     if (program.done()) {
       // No program: read the whole file as reals, as a scan would.
       ItemList list;
@@ -267,45 +308,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (int i = 0; i < 4096 && unit.position() < records.end; ++i) session.read(list);
     }
     for (int op = 0; op < 32 && !program.done(); ++op) {
-      switch (program.next() % 6) {
+      switch (program.next() % 5) {
         case 0: {
           ItemList list = make_list(program);
           session.read(list);
           break;
         }
-        case 1: {
-          ItemList first = make_list(program);
-          ItemList second = make_list(program);
-          session.line_twice(first, second);
+        case 1:
+        case 2: {
+          ItemList list = make_entry(program);
+          session.entry(list, program.next() % 2 == 0);
           break;
         }
-        case 2: session.skip_record(); break;
-        case 3: session.step_back(); break;
-        case 4: {
-          ItemList list = make_list(program);
-          session.read_line(list);
-          break;
-        }
-        case 5:
-          // The data load's own shape: seven scratch values on one line, then
-          // the data after them.
-          {
-            ItemList info;
-            for (const ItemKind k : {ItemKind::real, ItemKind::real, ItemKind::real, ItemKind::real,
-                                     ItemKind::text, ItemKind::integer, ItemKind::text}) {
-              info.add(k, 1);
-            }
-            info.bind();
-            ItemList data_items;
-            const int n = 1 + program.next() % 2;
-            for (int i = 0; i < n; ++i) data_items.add(ItemKind::real, 0);
-            data_items.bind();
-            session.line_twice(info, data_items);
-          }
-          break;
+        case 3: session.skip_record(); break;
+        case 4: session.step_back(); break;
       }
     }
   }
+  ::close(shadow_fd);
   ::close(fd);
   return 0;
 }

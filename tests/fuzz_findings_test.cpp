@@ -42,27 +42,6 @@ TEST(FuzzFindings, RepeatedQuotedValueIsMalformedForNumbers) {
   }
 }
 
-// A read confined to one line leaves a repeat of a quoted text pending for
-// read_line_after; its copies there must be whole, as in a fresh read of
-// the line, not cut to the longest text field of the first read.
-TEST(FuzzFindings, QuotedRepeatCarriedIntoReadLineAfterIsWhole) {
-  ScratchDir dir;
-  dir.write("f", "2*'abc'\n");
-  InputUnit unit;
-  ASSERT_EQ(unit.open(dir.file("f").string()), IoStatus::ok);
-  FreeFormatReader reader(unit);
-  char first[1] = {' '};
-  const Item first_items[] = {Item::of(first)};
-  textio::LineMark mark;
-  ASSERT_EQ(reader.read_line(first_items, &mark), IoStatus::ok);
-  ASSERT_EQ(unit.step_back(), IoStatus::ok);
-  char second[7];
-  const Item second_items[] = {Item::of(second)};
-  ASSERT_EQ(reader.read_line_after(mark, second_items), IoStatus::ok);
-  EXPECT_EQ(std::string(first, 1), "a");
-  EXPECT_EQ(std::string(second, 7), "abc    ");
-}
-
 // The same on a transmitter line: the scan must refuse the count, not take
 // the quoted 1 and leave the orientation "1" to the load.
 TEST(FuzzFindings, RepeatedQuotedReceiverCountStopsTheScan) {

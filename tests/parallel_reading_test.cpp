@@ -1,7 +1,8 @@
-// The scan and the load of a large file run in two threads from a split
-// point near the middle. Whatever the file holds, that must give exactly
-// what one thread gives: the same notice, the same stop line (the first
-// failure in file order, numbered from the file's start) or the same arrays.
+// A large file is read in pieces by two threads, and loaded while it is
+// scanned where its first soundings show its extents. Whatever the file
+// holds, every way of reading it must give exactly what one thread reading
+// it twice gives: the same notice, the same stop line (the first failure in
+// file order, numbered from the file's start) or the same arrays.
 //
 // Lines of blank-separated plain values are read by a quicker way than the
 // general reading; the same file with commas between its values (which only
@@ -25,8 +26,13 @@ namespace {
 using testing::ScratchDir;
 
 using Outcome = testing::ReadingOutcome;
+using Way = testing::ReadingWay;
 
-Outcome read_file(const std::string& path, bool split) { return testing::read_data_file(path, split); }
+// One thread, scanning the whole file before loading it.
+constexpr Way kPlain{false, false};
+constexpr Way kWays[] = {{true, true}, {true, false}, {false, true}};
+
+Outcome read_file(const std::string& path, Way way) { return testing::read_data_file(path, way); }
 
 // A survey of `soundings` soundings with varied counts, as lines.
 std::vector<std::string> survey_lines(std::mt19937& rng, int soundings) {
@@ -83,40 +89,42 @@ std::string join(const std::vector<std::string>& lines) {
   return text;
 }
 
-TEST(ParallelReading, SplitReadingOfAnIntactSurveyIsUsedAndGivesTheSameArrays) {
+TEST(ReadingWays, AnIntactSurveyIsReadInPiecesAndLoadedOnTheWay) {
   ScratchDir dir;
   std::mt19937 rng(7);
   for (int soundings : {10, 57, 300}) {
     dir.write("s.prd", join(survey_lines(rng, soundings)));
-    const Outcome alone = read_file(dir.file("s.prd").string(), false);
-    const Outcome split = read_file(dir.file("s.prd").string(), true);
-    EXPECT_TRUE(split.split_used) << soundings;
-    EXPECT_FALSE(alone.split_used);
-    EXPECT_TRUE(alone.stop.empty()) << alone.stop;
-    EXPECT_EQ(split, alone) << soundings;
+    const Outcome plain = read_file(dir.file("s.prd").string(), kPlain);
+    const Outcome quick = read_file(dir.file("s.prd").string(), Way{true, true});
+    EXPECT_EQ(quick.pieces > 1, soundings > 16) << soundings;
+    EXPECT_TRUE(quick.loaded_on_the_way) << soundings;
+    EXPECT_TRUE(plain.stop.empty()) << plain.stop;
+    EXPECT_EQ(quick, plain) << soundings;
   }
 }
 
-TEST(ParallelReading, DamagedSurveysGiveTheSameOutcomeEitherWay) {
+TEST(ReadingWays, DamagedSurveysGiveTheSameOutcomeEveryWay) {
   ScratchDir dir;
   std::mt19937 rng(11);
   const int cases = testing::kSanitized ? 100 : 600;
-  int splits = 0;
+  int in_pieces = 0;
   for (int n = 0; n < cases; ++n) {
-    std::vector<std::string> lines = survey_lines(rng, 2 + static_cast<int>(rng() % 12));
+    std::vector<std::string> lines = survey_lines(rng, 2 + static_cast<int>(rng() % 40));
     const int damages = 1 + static_cast<int>(rng() % 3);
     for (int d = 0; d < damages; ++d) damage(rng, lines);
     const std::string text = join(lines);
     dir.write("s.prd", text);
-    const Outcome alone = read_file(dir.file("s.prd").string(), false);
-    const Outcome split = read_file(dir.file("s.prd").string(), true);
-    splits += split.split_used ? 1 : 0;
-    ASSERT_EQ(split.console, alone.console) << text;
-    ASSERT_EQ(split.stop, alone.stop) << text;
-    ASSERT_EQ(split.arrays, alone.arrays) << text;
+    const Outcome plain = read_file(dir.file("s.prd").string(), kPlain);
+    for (const Way way : kWays) {
+      const Outcome other = read_file(dir.file("s.prd").string(), way);
+      in_pieces += other.pieces > 1 ? 1 : 0;
+      ASSERT_EQ(other.console, plain.console) << text;
+      ASSERT_EQ(other.stop, plain.stop) << text;
+      ASSERT_EQ(other.arrays, plain.arrays) << text;
+    }
   }
-  // Most damaged files still have a usable split point.
-  EXPECT_GT(splits, cases / 4);
+  // Most damaged files still have usable piece starts.
+  EXPECT_GT(in_pieces, cases / 4);
 }
 
 // Every run of blanks between two values of a line becomes a comma.
@@ -157,9 +165,9 @@ TEST(QuickReading, CommaSeparatedCopiesGiveTheSameOutcome) {
     const std::string text = damaged_survey(rng, 1 + static_cast<int>(rng() % 6), damages);
     const std::string path = dir.file("s.prd").string();
     dir.write("s.prd", text);
-    const Outcome quick = read_file(path, false);
+    const Outcome quick = read_file(path, kPlain);
     dir.write("s.prd", with_commas(text));
-    const Outcome general = read_file(path, false);
+    const Outcome general = read_file(path, kPlain);
     intact += quick.stop.empty() ? 1 : 0;
     ASSERT_EQ(quick.console, general.console) << text;
     ASSERT_EQ(quick.stop, general.stop) << text;
@@ -201,66 +209,50 @@ TEST(QuickReading, NearlyRepeatedLinesReadAsWritten) {
         text += std::string(place.sounding.substr(0, at)) + place.lines[s] + std::string(place.sounding.substr(at + 1));
       }
       dir.write("s.prd", text);
-      const Outcome quick = read_file(path, false);
+      const Outcome quick = read_file(path, kPlain);
       dir.write("s.prd", with_commas(text));
-      const Outcome general = read_file(path, false);
+      const Outcome general = read_file(path, kPlain);
       ASSERT_EQ(quick, general) << text << quick.stop;
     }
   }
 }
 
-// Reading in one pass either gives exactly what the scan and the load give
-// (the notice and the arrays) or gives up without showing anything, and it
-// does not give up on an intact survey.
-TEST(OnePass, GivesWhatTheScanAndTheLoadGiveOrNothing) {
+// Every intact survey is loaded on the way, whatever its line layout.
+TEST(ReadingWays, IntactSurveysAreReadOnce) {
   ScratchDir dir;
   std::mt19937 rng(29);
-  const int cases = testing::kSanitized ? 60 : 400;
-  int intact = 0;
-  int taken = 0;
+  const int cases = testing::kSanitized ? 60 : 300;
   for (int n = 0; n < cases; ++n) {
-    int damages = 0;
-    const std::string text = damaged_survey(rng, 16 + static_cast<int>(rng() % 40), damages);
-    const std::string path = dir.file("s.prd").string();
+    const std::vector<std::string> lines = survey_lines(rng, 16 + static_cast<int>(rng() % 40));
+    const std::string text = n % 2 == 0 ? join(lines) : with_commas(join(lines));
     dir.write("s.prd", text);
-    const Outcome classic = read_file(path, false);
-    for (const bool split : {false, true}) {
-      const std::optional<Outcome> one = testing::read_in_one_pass(path, split);
-      if (damages == 0) {
-        ++intact;
-        taken += one ? 1 : 0;
-      }
-      if (!one) continue;
-      ASSERT_TRUE(one->stop.empty()) << one->stop << text;
-      ASSERT_TRUE(classic.stop.empty()) << classic.stop << text;
-      ASSERT_EQ(one->console, classic.console) << text;
-      ASSERT_EQ(one->arrays, classic.arrays) << text;
+    for (const bool pieces : {false, true}) {
+      const Outcome outcome = read_file(dir.file("s.prd").string(), Way{pieces, true});
+      ASSERT_TRUE(outcome.stop.empty()) << outcome.stop << text;
+      ASSERT_TRUE(outcome.loaded_on_the_way) << text;
     }
   }
-  EXPECT_EQ(taken, intact);
 }
 
-// A header may claim far more soundings than the file holds: the arrays are
-// sized by the file, and the one pass still gives what the classic reading
-// gives (the notice names both counts).
-TEST(OnePass, AHeaderThatOverstatesTheCountSizesArraysByTheFile) {
+// A header may claim far more soundings than the file holds: the arrays
+// made on the way are sized by the file (the notice names both counts).
+TEST(ReadingWays, AHeaderThatOverstatesTheCountSizesArraysByTheFile) {
   ScratchDir dir;
   std::mt19937 rng(31);
   std::vector<std::string> lines = survey_lines(rng, 20);
   lines[0] = "2000000000";
   dir.write("s.prd", join(lines));
   const std::string path = dir.file("s.prd").string();
-  const Outcome classic = read_file(path, false);
+  const Outcome classic = read_file(path, kPlain);
   ASSERT_TRUE(classic.stop.empty()) << classic.stop;
-  for (const bool split : {false, true}) {
-    const std::optional<Outcome> one = testing::read_in_one_pass(path, split, std::uint64_t{64} << 20);
-    ASSERT_TRUE(one.has_value()) << split;
-    EXPECT_EQ(one->console, classic.console);
-    EXPECT_EQ(one->arrays, classic.arrays);
+  for (const bool pieces : {false, true}) {
+    const Outcome quick = testing::read_data_file(path, Way{pieces, true}, std::uint64_t{64} << 20);
+    EXPECT_TRUE(quick.loaded_on_the_way) << pieces;
+    EXPECT_EQ(quick, classic) << pieces;
   }
 }
 
-TEST(ParallelReading, FailuresInTheSecondHalfAreNumberedFromTheFileStart) {
+TEST(ReadingWays, FailuresInLaterPiecesAreNumberedFromTheFileStart) {
   ScratchDir dir;
   std::mt19937 rng(3);
   std::vector<std::string> lines = {"40"};
@@ -271,24 +263,24 @@ TEST(ParallelReading, FailuresInTheSecondHalfAreNumberedFromTheFileStart) {
     lines.push_back(s == 5 || s == 33 ? "1.0 10.0 0.0 -30.0 z 1 c 1.5" : "1.0 10.0 0.0 -30.0 z 1 b 1.5 2.5");
   }
   const std::string path = dir.file("s.prd").string();
-  // A load failure in each half: the first one in the file is reported.
+  // A load failure early and late: the first one in the file is reported.
   dir.write("s.prd", join(lines));
-  Outcome split = read_file(path, true);
-  EXPECT_TRUE(split.split_used);
-  EXPECT_EQ(split.stop.rfind("Stop: invalid data combo. for (ir=1,it=1,ifreq=1,isound=6,file=", 0), 0u) << split.stop;
-  EXPECT_EQ(split, read_file(path, false));
-  // Only in the second half.
+  Outcome quick = read_file(path, Way{true, true});
+  EXPECT_GT(quick.pieces, 1u);
+  EXPECT_EQ(quick.stop.rfind("Stop: invalid data combo. for (ir=1,it=1,ifreq=1,isound=6,file=", 0), 0u) << quick.stop;
+  EXPECT_EQ(quick, read_file(path, kPlain));
+  // Only late.
   lines[4 * 5 + 4] = "1.0 10.0 0.0 -30.0 z 1 b 1.5 2.5";
   dir.write("s.prd", join(lines));
-  split = read_file(path, true);
-  EXPECT_NE(split.stop.find("isound=34,"), std::string::npos) << split.stop;
-  EXPECT_EQ(split, read_file(path, false));
+  quick = read_file(path, Way{true, true});
+  EXPECT_NE(quick.stop.find("isound=34,"), std::string::npos) << quick.stop;
+  EXPECT_EQ(quick, read_file(path, kPlain));
   // A scan failure late in the file comes before any load failure.
   lines[4 * 39 + 2] = "110.0 0";
   dir.write("s.prd", join(lines));
-  split = read_file(path, true);
-  EXPECT_EQ(split.stop, "Stop: no. of transmitters < 1 for frequency 1, sounding 40.");
-  EXPECT_EQ(split, read_file(path, false));
+  quick = read_file(path, Way{true, true});
+  EXPECT_EQ(quick.stop, "Stop: no. of transmitters < 1 for frequency 1, sounding 40.");
+  EXPECT_EQ(quick, read_file(path, kPlain));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 #include "reader/getdims.h"
 #include "reader/getprd.h"
-#include "reader/messages.h"
+#include "reader/faults.h"
 #include "reader/sounding_arrays.h"
 #include "tests/test_support.h"
 #include "textio/console.h"
@@ -49,15 +49,19 @@ std::string stop_line(const std::function<void()>& action) {
   return "(no stop)";
 }
 
+DataFile data_file(std::string_view name) { return {std::string(name), std::string(name)}; }
+
 struct Scanned {
   Dimensions dims;
   std::string console;  // what the scan showed, as the console shows it
+  Scan scan;
 };
 
 Scanned scan(std::string_view name) {
   Scanned result;
   textio::Console console(&result.console);
-  result.dims = getdims_mod::getdims(name, console);
+  result.scan = getdims_mod::getdims(data_file(name), console);
+  result.dims = result.scan.dims;
   return result;
 }
 
@@ -70,10 +74,20 @@ struct Loaded {
 // Both passes, as the run makes them.
 Loaded load(std::string_view name) {
   Scanned scanned = scan(name);
-  std::optional<SoundingArrays> arrays = allocate_sounding_arrays(scanned.dims);
-  if (!arrays) throw std::runtime_error("allocation failed");
-  getprd_mod::getprd(name, scanned.dims, *arrays);
-  return {scanned.dims, scanned.console, std::move(*arrays)};
+  if (!scanned.scan.arrays) scanned.scan.arrays = allocate_sounding_arrays(scanned.dims);
+  if (!scanned.scan.arrays) throw std::runtime_error("allocation failed");
+  getprd_mod::getprd(data_file(name), scanned.scan);
+  return {scanned.dims, scanned.console, std::move(*scanned.scan.arrays)};
+}
+
+// The load by itself, into arrays of the given extents, as if a scan had
+// found them.
+void load_alone(std::string_view name, const Dimensions& dims) {
+  Scan alone;
+  alone.dims = dims;
+  alone.arrays = allocate_sounding_arrays(dims);
+  if (!alone.arrays) throw std::runtime_error("allocation failed");
+  getprd_mod::getprd(data_file(name), alone);
 }
 
 // Entries of the format, one line each.
@@ -117,9 +131,7 @@ std::string run_to_stop(const StopCase& c) {
       load("data.prd");
       return;
     }
-    std::optional<SoundingArrays> arrays = allocate_sounding_arrays(*c.load_dims);
-    ASSERT_TRUE(arrays.has_value());
-    getprd_mod::getprd("data.prd", *c.load_dims, *arrays);
+    load_alone("data.prd", *c.load_dims);
   });
 }
 
@@ -515,11 +527,7 @@ TEST(ReaderMessages, SoundingAbove99999InMessages) {
   EXPECT_EQ(s.dims.nsound, 100000);
 
   // The load asked for one sounding more than the file holds.
-  std::optional<SoundingArrays> arrays = allocate_sounding_arrays({100001, 1, 1, 1});
-  ASSERT_TRUE(arrays.has_value());
-  EXPECT_EQ(stop_line([&] {
-              getprd_mod::getprd("data.prd", {100001, 1, 1, 1}, *arrays);
-            }),
+  EXPECT_EQ(stop_line([&] { load_alone("data.prd", {100001, 1, 1, 1}); }),
             "Stop: error reading coordinates of sounding *****.");
 
   dir.write("data.prd", "1\n" + soundings + "0 0 x\n");

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "textio/decimal_digits.h"
-#include "textio/plain_number.h"
+#include "textio/word_tricks.h"
 
 namespace korvan::textio {
 namespace {

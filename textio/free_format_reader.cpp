@@ -6,7 +6,7 @@
 #include <array>
 #include <limits>
 
-#include "textio/plain_number.h"
+#include "textio/plain_record.h"
 #include "textio/value_conversion.h"
 
 namespace korvan::textio {
@@ -49,123 +49,105 @@ bool parse_count(std::string_view digits, std::uint64_t& count) {
 
 }  // namespace
 
-IoStatus FreeFormatReader::start_read(bool confined) {
-  confined_ = confined;
-  null_comma_ = true;
-  slash_seen_ = false;
-  repeat_left_ = 0;
-  record_position_ = unit_.position();
+IoStatus FreeFormatReader::next_record() {
+  record_offset_ = unit_.position();
   const IoStatus status = unit_.next_record(record_);
   pos_ = 0;
+  value_start_ = 0;
   return status;
 }
 
 IoStatus FreeFormatReader::read(std::span<const Item> items) {
-  const IoStatus status = start_read(false);
-  if (status != IoStatus::ok) return status;
-  return fill_items(items);
-}
-
-IoStatus FreeFormatReader::read_line(std::span<const Item> items, LineMark* mark) {
-  IoStatus status = start_read(true);
-  if (status != IoStatus::ok) return status;
-  status = fill_items(items);
-  if (mark != nullptr) save(*mark);
-  return status;
-}
-
-IoStatus FreeFormatReader::read_line_after(const LineMark& mark, std::span<const Item> items) {
-  if (unit_.position() != mark.record_position) return IoStatus::failed;
-  IoStatus status = start_read(true);
-  if (status != IoStatus::ok) return status;
-  pos_ = mark.offset;
-  null_comma_ = mark.null_comma;
-  slash_seen_ = mark.slash_seen;
-  repeat_left_ = mark.repeat_left;
-  repeat_null_ = mark.repeat_null;
-  repeat_quoted_ = mark.repeat_quoted;
-  repeat_value_ = mark.repeat_value;
-  if (slash_seen_) return IoStatus::ok;
-  return fill_items(items);
-}
-
-void FreeFormatReader::save(LineMark& mark) const {
-  mark.record_position = record_position_;
-  mark.offset = pos_;
-  mark.null_comma = null_comma_;
-  mark.slash_seen = slash_seen_;
-  mark.repeat_left = repeat_left_;
-  mark.repeat_null = repeat_null_;
-  mark.repeat_quoted = repeat_quoted_;
-  mark.repeat_value = repeat_value_;
-}
-
-IoStatus FreeFormatReader::fill_items(std::span<const Item> items) {
-  items_ = items;
+  confined_ = false;
+  null_comma_ = true;
+  slash_seen_ = false;
+  repeat_left_ = 0;
+  text_length_ = 0;
   for (const Item& item : items) {
-    // The common case first: no repeat pending, and after any blanks a plain
-    // token (no comma, slash, quote, parenthesis or asterisk) on this record.
-    if (repeat_left_ == 0) {
-      const char* const base = record_.data();
-      const char* const end = base + record_.size();
-      const char* p = base + pos_;
-      while (p != end && is_blank(*p)) ++p;
-      pos_ = static_cast<std::size_t>(p - base);
-      if (p != end && (kClasses[static_cast<unsigned char>(*p)] & kSpecial) == 0) {
-        // Numbers are converted in the pass that finds their end.
-        const char* after = nullptr;
-        if (item.kind == ItemKind::real) {
-          after = parse_plain_real(p, end, *static_cast<float*>(item.target));
-        } else if (item.kind == ItemKind::integer) {
-          after = parse_plain_integer(p, end, *static_cast<std::int32_t*>(item.target));
-        }
-        if (after != nullptr) {
-          pos_ = static_cast<std::size_t>(after - base);
-          null_comma_ = false;
-          continue;
-        }
-        const char* const start = p;
-        std::uint8_t seen = 0;
-        while (p != end) {
-          const std::uint8_t c = kClasses[static_cast<unsigned char>(*p)];
-          if ((c & kEndsToken) != 0) break;
-          seen |= c;
-          ++p;
-        }
-        if ((seen & kStar) == 0) {
-          pos_ = static_cast<std::size_t>(p - base);
-          null_comma_ = false;
-          if (item.kind == ItemKind::text && item.value_length == nullptr) {
-            // A letter, mostly: copied here rather than through store().
-            auto* field = static_cast<char*>(item.target);
-            const auto length = static_cast<std::size_t>(p - start);
-            const std::size_t kept = std::min(length, item.length);
-            for (std::size_t i = 0; i < kept; ++i) field[i] = start[i];
-            for (std::size_t i = kept; i < item.length; ++i) field[i] = ' ';
-            continue;
-          }
-          const IoStatus status =
-              store(item, std::string_view(start, static_cast<std::size_t>(p - start)), false);
-          if (status != IoStatus::ok) return status;
-          continue;
-        }
-      }
-    }
-    Found found = Found::null;
-    std::string_view value;
-    bool quoted = false;
-    IoStatus status = next_value(item, found, value, quoted);
-    if (status != IoStatus::ok) return status;
-    if (found == Found::slash) {
-      slash_seen_ = true;
-      return IoStatus::ok;
-    }
-    if (found == Found::value) {
-      status = store(item, value, quoted);
-      if (status != IoStatus::ok) return status;
-    }
+    if (item.kind == ItemKind::text) text_length_ = std::max(text_length_, item.length);
+  }
+  const IoStatus status = next_record();
+  if (status != IoStatus::ok) return status;
+  for (const Item& item : items) {
+    if (slash_seen_) break;
+    const IoStatus filled = fill(item);
+    if (filled != IoStatus::ok) return filled;
   }
   return IoStatus::ok;
+}
+
+void FreeFormatReader::resume(std::string_view record, std::uint64_t record_offset, std::size_t offset,
+                              bool after_value, bool confined, std::size_t text_length) {
+  record_ = record;
+  record_offset_ = record_offset;
+  pos_ = offset;
+  value_start_ = offset;
+  null_comma_ = !after_value;
+  confined_ = confined;
+  slash_seen_ = false;
+  repeat_left_ = 0;
+  text_length_ = text_length;
+}
+
+IoStatus FreeFormatReader::next(const Item& item) { return slash_seen_ ? IoStatus::ok : fill(item); }
+
+IoStatus FreeFormatReader::fill(const Item& item) {
+  // The common case first: no repeat pending, and after any blanks a plain
+  // token (no comma, slash, quote, parenthesis or asterisk) on this record.
+  if (repeat_left_ == 0) {
+    const char* const base = record_.data();
+    const char* const end = base + record_.size();
+    const char* p = base + pos_;
+    while (p != end && is_blank(*p)) ++p;
+    pos_ = static_cast<std::size_t>(p - base);
+    value_start_ = pos_;
+    if (p != end && (kClasses[static_cast<unsigned char>(*p)] & kSpecial) == 0) {
+      // Numbers are converted in the pass that finds their end.
+      const char* after = nullptr;
+      if (item.kind == ItemKind::real) {
+        after = parse_padded_real(p, end, *static_cast<float*>(item.target));
+      } else if (item.kind == ItemKind::integer) {
+        after = parse_plain_integer(p, end, *static_cast<std::int32_t*>(item.target));
+      }
+      if (after != nullptr) {
+        pos_ = static_cast<std::size_t>(after - base);
+        null_comma_ = false;
+        return IoStatus::ok;
+      }
+      const char* const start = p;
+      std::uint8_t seen = 0;
+      while (p != end) {
+        const std::uint8_t c = kClasses[static_cast<unsigned char>(*p)];
+        if ((c & kEndsToken) != 0) break;
+        seen |= c;
+        ++p;
+      }
+      if ((seen & kStar) == 0) {
+        pos_ = static_cast<std::size_t>(p - base);
+        null_comma_ = false;
+        if (item.kind == ItemKind::text && item.value_length == nullptr) {
+          // A letter, mostly: copied here rather than through store().
+          auto* field = static_cast<char*>(item.target);
+          const auto length = static_cast<std::size_t>(p - start);
+          const std::size_t kept = std::min(length, item.length);
+          for (std::size_t i = 0; i < kept; ++i) field[i] = start[i];
+          for (std::size_t i = kept; i < item.length; ++i) field[i] = ' ';
+          return IoStatus::ok;
+        }
+        return store(item, std::string_view(start, static_cast<std::size_t>(p - start)), false);
+      }
+    }
+  }
+  Found found = Found::null;
+  std::string_view value;
+  bool quoted = false;
+  const IoStatus status = next_value(item, found, value, quoted);
+  if (status != IoStatus::ok) return status;
+  if (found == Found::slash) {
+    slash_seen_ = true;
+    return IoStatus::ok;
+  }
+  return found == Found::value ? store(item, value, quoted) : IoStatus::ok;
 }
 
 IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::string_view& value,
@@ -180,11 +162,11 @@ IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::strin
   const bool numeric = item.kind != ItemKind::text;
   for (;;) {
     while (pos_ < record_.size() && is_blank(record_[pos_])) ++pos_;
+    value_start_ = pos_;
     if (pos_ == record_.size()) {
       if (confined_) return IoStatus::short_record;
-      const IoStatus status = unit_.next_record(record_);
+      const IoStatus status = next_record();
       if (status != IoStatus::ok) return status;
-      pos_ = 0;
       continue;
     }
     const char c = record_[pos_];
@@ -248,11 +230,7 @@ IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::strin
   if (is_quote(rest.front())) {
     if (numeric) return IoStatus::malformed;
     pos_ = start + star + 1;
-    // Later copies may reach a longer field of a read_line_after of this
-    // record: keep the whole value, which the record bounds.
-    if (confined_) text_cap_ = record_.size();
     const IoStatus status = read_quoted(rest.front());
-    text_cap_ = 0;
     if (status != IoStatus::ok) return status;
     repeat_quoted_ = true;
     repeat_value_ = quoted_;
@@ -268,12 +246,9 @@ IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::strin
 // pos_ stands on the opening mark. The value ends at the next single mark of
 // the same kind; a doubled mark stands for one; a line end adds nothing.
 IoStatus FreeFormatReader::read_quoted(char mark) {
-  // Quoted values are rare: only now find how much of one any item can hold.
-  std::size_t cap = 0;
-  for (const Item& item : items_) {
-    if (item.kind == ItemKind::text) cap = std::max(cap, item.length);
-  }
-  const std::size_t keep = std::max(text_cap_, cap);
+  // A quoted value may run on over many records: only as much of it is
+  // kept as the read's longest text field can hold.
+  const std::size_t keep = text_length_;
   quoted_.clear();
   quoted_length_ = 0;
   quoted_significant_ = 0;
@@ -289,9 +264,8 @@ IoStatus FreeFormatReader::read_quoted(char mark) {
     if (close == std::string_view::npos) {
       append(record_.substr(pos_));
       if (confined_) return IoStatus::short_record;
-      const IoStatus status = unit_.next_record(record_);
+      const IoStatus status = next_record();
       if (status != IoStatus::ok) return status;
-      pos_ = 0;
       continue;
     }
     append(record_.substr(pos_, close - pos_));

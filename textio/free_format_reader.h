@@ -33,18 +33,11 @@ struct Item {
   }
 };
 
-// Where a read confined to one record stopped, so that a read of the same
-// record after a step back can go on from there instead of converting the
-// same values a second time.
-struct LineMark {
-  std::size_t record_position = 0;  // the unit's position of the record
-  std::size_t offset = 0;           // position within the record
-  bool null_comma = true;
-  bool slash_seen = false;
-  std::uint64_t repeat_left = 0;
-  bool repeat_null = false;
-  bool repeat_quoted = false;
-  std::string_view repeat_value;    // within the record, which a step back keeps
+// Where a value stands in the input: the file offset of its record and the
+// byte of the record it starts at (from 0).
+struct TextPosition {
+  std::uint64_t record_offset = 0;
+  std::size_t column = 0;
 };
 
 class FreeFormatReader {
@@ -54,24 +47,27 @@ class FreeFormatReader {
   // One read over as many records as the items need.
   IoStatus read(std::span<const Item> items);
 
-  // One read that must find all its values on one record: a record that ends
-  // first gives short_record. With a mark, records where it stopped.
-  IoStatus read_line(std::span<const Item> items, LineMark* mark = nullptr);
+  // A read taken one item at a time, for a caller that found the values
+  // before `offset` of `record` itself (the unit's last record, at
+  // `record_offset` in the file): next() goes on as read() would from there.
+  // `after_value`: a value stands before offset, so that a comma next is
+  // its separator rather than a null. `confined`: the values must stand on
+  // this record. Quoted texts are kept up to `text_length` characters.
+  void resume(std::string_view record, std::uint64_t record_offset, std::size_t offset, bool after_value,
+              bool confined, std::size_t text_length);
+  IoStatus next(const Item& item);
 
-  // After a step back to the marked record: reads that record again as if
-  // from its start, the items of the marked read being scratch values that
-  // were already converted, and then `items`, confined to the record.
-  IoStatus read_line_after(const LineMark& mark, std::span<const Item> items);
+  // Where the last value looked for began (or where the input ended).
+  TextPosition value_position() const { return {record_offset_, value_start_}; }
 
  private:
   enum class Found { value, null, slash };
 
-  IoStatus start_read(bool confined);
-  IoStatus fill_items(std::span<const Item> items);
+  IoStatus fill(const Item& item);
+  IoStatus next_record();
   IoStatus next_value(const Item& item, Found& found, std::string_view& value, bool& quoted);
   IoStatus read_quoted(char mark);
   IoStatus store(const Item& item, std::string_view value, bool quoted);
-  void save(LineMark& mark) const;
 
   InputUnit& unit_;
   std::string_view record_;
@@ -83,12 +79,12 @@ class FreeFormatReader {
   bool repeat_null_ = false;
   bool repeat_quoted_ = false;
   std::string_view repeat_value_;
-  std::size_t record_position_ = 0;
+  std::uint64_t record_offset_ = 0;
+  std::size_t value_start_ = 0;
   std::string quoted_;  // a quoted value, kept up to the longest field's length
   std::size_t quoted_length_ = 0;       // its full length
   std::size_t quoted_significant_ = 0;  // its length without trailing blanks
-  std::size_t text_cap_ = 0;          // at least this much of a quoted value is kept (repeats)
-  std::span<const Item> items_;       // the items of the read in progress
+  std::size_t text_length_ = 0;         // the longest text field of the read in progress
 };
 
 }  // namespace korvan::textio

@@ -11,7 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "textio/plain_number.h"
 
 namespace korvan::textio {
 namespace {
@@ -64,7 +63,7 @@ void InputUnit::attach(int fd) {
   owns_fd_ = false;
   if (!buffer_) {
     capacity_ = initial_capacity_;
-    buffer_ = std::make_unique<char[]>(capacity_ + kReadablePadding);
+    buffer_ = std::make_unique<char[]>(capacity_ + kRecordPadding);
   }
   pos_ = end_ = consumed_ = 0;
   has_last_ = input_ended_ = read_error_ = false;
@@ -93,7 +92,7 @@ IoStatus InputUnit::refill() {
   if (end_ == capacity_) {
     // One line fills the whole buffer: make room for the rest of it. If the
     // memory is refused, the input counts as unreadable.
-    std::unique_ptr<char[]> bigger(new (std::nothrow) char[capacity_ * 2 + kReadablePadding]());
+    std::unique_ptr<char[]> bigger(new (std::nothrow) char[capacity_ * 2 + kRecordPadding]());
     if (!bigger) {
       read_error_ = true;
       return IoStatus::failed;
@@ -144,6 +143,16 @@ IoStatus InputUnit::next_record_refilling(std::string_view& record) {
     }
     take_record(stop, next, record);
     return IoStatus::ok;
+  }
+}
+
+void InputUnit::skip_blank_records_slowly() {
+  std::string_view record;
+  while (next_record(record) == IoStatus::ok) {
+    if (record.find_first_not_of(" \t") != std::string_view::npos) {
+      step_back();
+      return;
+    }
   }
 }
 

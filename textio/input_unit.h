@@ -18,9 +18,13 @@
 
 namespace korvan::textio {
 
-inline constexpr int kDataUnit = 11;
-inline constexpr int kOutputUnit = 20;
 inline constexpr std::size_t kDefaultInputCapacity = std::size_t{1} << 20;
+
+// Readable bytes behind every record that next_record delivers, all of them
+// beyond the record's end: the quick readers load whole words and compare
+// sixteen bytes at a time without minding the end on every byte. They are
+// zeros past the buffer's end, so no run of blanks goes on past them.
+inline constexpr std::size_t kRecordPadding = 32;
 
 // True when the file system has an entry of that name (a directory counts).
 bool file_exists(std::string_view name);
@@ -45,9 +49,8 @@ class InputUnit {
   IoStatus close();
   bool is_open() const { return fd_ >= 0; }
 
-  // The next record, valid until the next call that moves the position.
-  // Behind it lie readable bytes up to the buffer's end and then
-  // kReadablePadding zeros (plain_number.h).
+  // The next record, valid until the next call that moves the position,
+  // with kRecordPadding readable bytes behind it.
   // end_of_file when no record is left; failed when the input cannot be read.
   IoStatus next_record(std::string_view& record) {
     // Mostly the record lies whole in the buffer: it is taken here, without
@@ -67,12 +70,26 @@ class InputUnit {
   // the next record read is that one again.
   IoStatus step_back();
 
+  // Passes the records that hold only blanks and tabs, which a free-format
+  // read passes over while it looks for a value.
+  void skip_blank_records() {
+    // Mostly the next record starts with a value: nothing to pass.
+    if (fd_ >= 0 && pos_ < end_) {
+      const char c = buffer_[pos_];
+      if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return;
+    }
+    skip_blank_records_slowly();
+  }
+
   // Identifies the record that next_record would deliver next.
   std::size_t position() const { return consumed_ + pos_; }
+  // Where the last record read starts in the file, while it is at hand.
+  std::size_t last_record_position() const { return consumed_ + last_start_; }
 
  private:
   IoStatus refill();
   IoStatus next_record_refilling(std::string_view& record);
+  void skip_blank_records_slowly();
 
   // Delivers the buffer's bytes from pos_ to `stop` (a CR before it
   // dropped) as the record; reading goes on at `next`.

@@ -1,7 +1,7 @@
 // Integer, real and text conversions of free-format values.
 #include "textio/value_conversion.h"
 
-#include "textio/plain_number.h"
+#include "textio/decimal_to_float.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,0 +1,148 @@
+// The four entries of a data file below its header, and the reading of each
+// one's values. How a record is read (the quick way or the general one, and
+// which line starts repeat the one before them) is decided here and below,
+// never by the walk of the entries.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "reader/sounding_arrays.h"
+#include "textio/input_unit.h"
+#include "textio/value_cursor.h"
+
+namespace korvan::reader {
+
+// Each starts as a fresh array element does: a null value leaves it so.
+struct SoundingEntry {
+  float x = 0;
+  float y = 0;
+  std::int32_t nfreq = 0;
+};
+struct FrequencyEntry {
+  float freq = 0;
+  std::int32_t ntx = 0;
+};
+struct TransmitterEntry {
+  float moment = 0;
+  float z = 0;
+  char orientation = '\0';
+  std::int32_t nrx = 0;
+};
+struct ReceiverEntry {
+  float moment = 0;
+  float dx = 0;
+  float dy = 0;
+  float z = 0;
+  char orientation = '\0';
+  std::int32_t type = 0;
+  char component = '\0';
+  Datum datum{0, 0};
+};
+
+// Folds X, Y, Z to lower case; true when the letter is then an orientation.
+inline bool fold_orientation(char& letter) {
+  if (letter == 'X' || letter == 'Y' || letter == 'Z') letter = static_cast<char>(letter - 'A' + 'a');
+  return letter == 'x' || letter == 'y' || letter == 'z';
+}
+
+// Folds B, I, Q to lower case; true when the letter is then a component.
+inline bool fold_component(char& letter) {
+  if (letter == 'B' || letter == 'I' || letter == 'Q') letter = static_cast<char>(letter - 'A' + 'a');
+  return letter == 'b' || letter == 'i' || letter == 'q';
+}
+
+class EntryReader {
+ public:
+  explicit EntryReader(textio::InputUnit& unit) : unit_(unit), cursor_(unit) {}
+
+  // Where the next entry is looked for: the start of its first record after
+  // any records of blanks.
+  std::uint64_t next_entry_position() {
+    unit_.skip_blank_records();
+    return unit_.position();
+  }
+
+  // Each reads one entry from the next record on: ok, or the read's status
+  // (end_of_file where the file ended first).
+  [[gnu::always_inline]] textio::IoStatus sounding(SoundingEntry& e) {
+    using textio::Integer, textio::Real;
+    if (cursor_.start(false) == textio::IoStatus::ok) (void)cursor_.take(Real{e.x}, Real{e.y}, Integer{e.nfreq});
+    return cursor_.status();
+  }
+
+  [[gnu::always_inline]] textio::IoStatus frequency(FrequencyEntry& e, std::int32_t ifreq) {
+    if (cursor_.start(false) == textio::IoStatus::ok) {
+      std::array<float, 1> freq{};
+      (void)cursor_.take(textio::RepeatedReals<1>{at(frequency_starts_, ifreq), freq}, textio::Integer{e.ntx});
+      e.freq = freq[0];
+    }
+    return cursor_.status();
+  }
+
+  [[gnu::always_inline]] textio::IoStatus transmitter(TransmitterEntry& e, std::int32_t it) {
+    if (cursor_.start(false) == textio::IoStatus::ok) {
+      std::array<float, 2> moment_z{};
+      (void)cursor_.take(textio::RepeatedReals<2>{at(transmitter_starts_, it), moment_z},
+                         textio::Letter{e.orientation}, textio::Integer{e.nrx});
+      e.moment = moment_z[0];
+      e.z = moment_z[1];
+    }
+    return cursor_.status();
+  }
+
+  // A receiver entry stands on one line, which it never reads past: first
+  // the values up to the component (`ordinal`: the receiver's place in its
+  // sounding), then, once the component says how many, the data.
+  enum class Line { missing, unreadable, read };
+  [[gnu::always_inline]] Line receiver_info(ReceiverEntry& e, std::int64_t ordinal) {
+    if (cursor_.start(true) != textio::IoStatus::ok) return Line::missing;
+    std::array<float, 3> start{};
+    const bool read =
+        cursor_.take(textio::RepeatedReals<3>{at(receiver_starts_, ordinal), start},
+                     textio::RepeatedReal{receiver_height_, e.z}, textio::Letter{e.orientation},
+                     textio::Integer{e.type}, textio::Letter{e.component});
+    e.moment = start[0];
+    e.dx = start[1];
+    e.dy = start[2];
+    return read ? Line::read : Line::unreadable;
+  }
+  // The data after a valid component: two values for b, one for i or q.
+  [[gnu::always_inline]] bool receiver_data(ReceiverEntry& e) {
+    using textio::Real;
+    if (e.component == 'b') return cursor_.take(Real{e.datum.inphase}, Real{e.datum.quadrature});
+    return cursor_.take(Real{e.component == 'i' ? e.datum.inphase : e.datum.quadrature});
+  }
+  // A receiver line passed over, where its values no longer matter.
+  bool skip_receiver() {
+    std::string_view record;
+    return unit_.next_record(record) == textio::IoStatus::ok;
+  }
+
+  // Where value `ordinal` (from 0) of the last entry began; where its read
+  // failed.
+  textio::TextPosition value_position(std::size_t ordinal) const { return cursor_.value_position(ordinal); }
+  textio::TextPosition failure_position() const { return cursor_.failure_position(); }
+  textio::TextPosition position() const { return {unit_.position(), 0}; }
+
+ private:
+  // Line starts are kept by place: the frequency by its index, the
+  // transmitter's moment and height by the transmitter's (the same for
+  // every frequency of a sounding), the receiver's moment and separations
+  // by its place in the sounding; its height is mostly that of the last one.
+  static constexpr std::size_t kPlaces = 64;
+  template <typename Kept>
+  static Kept& at(std::array<Kept, kPlaces>& kept, std::int64_t place) {
+    return kept[static_cast<std::size_t>(place) % kPlaces];
+  }
+
+  textio::InputUnit& unit_;
+  textio::ValueCursor cursor_;
+  std::array<textio::RepeatedStart<1>, kPlaces> frequency_starts_{};
+  std::array<textio::RepeatedStart<2>, kPlaces> transmitter_starts_{};
+  std::array<textio::RepeatedStart<3>, kPlaces> receiver_starts_{};
+  textio::RepeatedValue receiver_height_;
+};
+
+}  // namespace korvan::reader

@@ -1,0 +1,222 @@
+// The walk of a data file's entries, written once: each sounding entry, its
+// frequency entries, each one's transmitter entries and each one's receiver
+// lines, with every check of the counts and values. What is done with the
+// entries is the caller's choice: count them (a scan), store them in arrays
+// as well where they fit (a scan that loads on the way), or store them into
+// arrays of known extents (a load).
+//
+// In a scan, a fault of the file's structure ends the walk; a fault of a
+// value is noted (the first one) and the walk goes on, since a scan finds
+// the structure of the whole file before any value is reported. In a load
+// every fault ends the walk.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <span>
+
+#include "reader/entries.h"
+#include "reader/faults.h"
+#include "reader/sounding_arrays.h"
+
+namespace korvan::reader {
+
+struct WalkOutcome {
+  enum class End { end_of_file, stop_reached, limit, cancelled, fault };
+  End end = End::end_of_file;
+  std::size_t stop_index = 0;     // with stop_reached: which of the stops
+  std::int64_t soundings = 0;     // sounding entries read
+  Dimensions largest;             // the largest counts seen (nsound unused)
+  std::optional<Fault> fault;     // the fault that ended the walk
+  std::optional<Fault> deferred;  // a scan's first fault of a value
+  bool overflow = false;          // some sounding did not fit the arrays
+};
+
+class EntryWalk {
+ public:
+  // `arrays`, when given, receive the soundings numbered from the walk's
+  // first up to `room_last`, as far as they fit the arrays' extents.
+  EntryWalk(EntryReader& in, Pass pass, SoundingArrays* arrays = nullptr, std::int64_t room_last = 0)
+      : in_(in), pass_(pass), arrays_(arrays), room_last_(room_last), storing_(arrays != nullptr) {}
+
+  // Where a walk ends before the end of the file.
+  struct Limits {
+    std::span<const std::uint64_t> stops;  // sounding starts (increasing) to end at
+    std::int64_t soundings = std::numeric_limits<std::int64_t>::max();
+    std::uint64_t bytes_end = std::numeric_limits<std::uint64_t>::max();  // no sounding starts past it
+    const std::atomic<bool>* cancel = nullptr;
+  };
+
+  // Walks sounding entries numbered from `first` until the end of the file,
+  // a fault that ends the walk, or a limit.
+  WalkOutcome run(std::int64_t first, const Limits& limits) {
+    out_ = WalkOutcome{};
+    std::size_t next_stop = 0;
+    const bool watch_position = !limits.stops.empty() || limits.bytes_end != Limits{}.bytes_end;
+    for (;;) {
+      if (watch_position) {
+        const std::uint64_t position = in_.next_entry_position();
+        while (next_stop < limits.stops.size() && limits.stops[next_stop] < position) ++next_stop;
+        if (next_stop < limits.stops.size() && limits.stops[next_stop] == position) {
+          out_.stop_index = next_stop;
+          return ended(WalkOutcome::End::stop_reached);
+        }
+        if (position > limits.bytes_end) return ended(WalkOutcome::End::limit);
+      }
+      if (out_.soundings >= limits.soundings) return ended(WalkOutcome::End::limit);
+      if (limits.cancel != nullptr && limits.cancel->load(std::memory_order_relaxed)) {
+        return ended(WalkOutcome::End::cancelled);
+      }
+      if (!sounding(first + out_.soundings)) return out_;
+    }
+  }
+
+ private:
+  WalkOutcome ended(WalkOutcome::End end) {
+    out_.end = end;
+    return out_;
+  }
+
+  // False when the walk ends here.
+  bool stop(FaultKind kind, const Place& place, const textio::TextPosition& where) {
+    out_.fault = Fault{kind, place, where};
+    out_.end = WalkOutcome::End::fault;
+    return false;
+  }
+  // A fault of a value: the load stops, the scan notes the first one and
+  // from then on only follows the structure.
+  bool value_fault(FaultKind kind, const Place& place, const textio::TextPosition& where) {
+    if (pass_ == Pass::load) return stop(kind, place, where);
+    if (!out_.deferred) out_.deferred = Fault{kind, place, where};
+    storing_ = false;
+    structure_only_ = true;
+    return true;
+  }
+  // A count beyond the arrays: in a load the file is not the one scanned;
+  // a scan stores no more and counts on.
+  bool beyond_arrays(const Place& place, std::size_t ordinal) {
+    if (pass_ == Pass::load) return stop(FaultKind::beyond_scan, place, in_.value_position(ordinal));
+    out_.overflow = true;
+    storing_ = false;
+    return true;
+  }
+
+  bool sounding(std::int64_t isound) {
+    SoundingEntry e;
+    const textio::IoStatus status = in_.sounding(e);
+    if (status == textio::IoStatus::end_of_file && pass_ == Pass::scan) {
+      out_.end = WalkOutcome::End::end_of_file;
+      return false;
+    }
+    ++out_.soundings;
+    const Place place{isound};
+    if (status != textio::IoStatus::ok || isound > std::numeric_limits<std::int32_t>::max()) {
+      return stop(FaultKind::sounding_unreadable, place, in_.failure_position());
+    }
+    if (e.nfreq < 1) return stop(FaultKind::frequency_count_low, place, in_.value_position(2));
+    out_.largest.maxfreq = std::max(out_.largest.maxfreq, e.nfreq);
+    if (storing_ && (isound > room_last_ || e.nfreq > arrays_->dims.maxfreq) && !beyond_arrays(place, 2)) return false;
+    if (storing_) {
+      arrays_->soundx(isound) = e.x;
+      arrays_->soundy(isound) = e.y;
+      arrays_->nfreqs(isound) = e.nfreq;
+    }
+    ordinal_ = 0;
+    for (std::int32_t ifreq = 1; ifreq <= e.nfreq; ++ifreq) {
+      if (!frequency({isound, ifreq})) return false;
+    }
+    return true;
+  }
+
+  [[gnu::always_inline]] bool frequency(const Place& place) {
+    FrequencyEntry e;
+    if (in_.frequency(e, place.ifreq) != textio::IoStatus::ok) {
+      return stop(FaultKind::frequency_unreadable, place, in_.failure_position());
+    }
+    if (e.freq <= 0 && !value_fault(FaultKind::frequency_not_positive, place, in_.value_position(0))) return false;
+    if (e.ntx < 1) return stop(FaultKind::transmitter_count_low, place, in_.value_position(1));
+    out_.largest.maxtx = std::max(out_.largest.maxtx, e.ntx);
+    if (storing_ && e.ntx > arrays_->dims.maxtx && !beyond_arrays(place, 1)) return false;
+    if (storing_) {
+      arrays_->freq(place.ifreq, place.isound) = e.freq;
+      arrays_->nt(place.ifreq, place.isound) = e.ntx;
+    }
+    for (std::int32_t it = 1; it <= e.ntx; ++it) {
+      if (!transmitter({place.isound, place.ifreq, it})) return false;
+    }
+    return true;
+  }
+
+  [[gnu::always_inline]] bool transmitter(const Place& place) {
+    TransmitterEntry e;
+    if (in_.transmitter(e, place.it) != textio::IoStatus::ok) {
+      return stop(FaultKind::transmitter_unreadable, place, in_.failure_position());
+    }
+    if (!fold_orientation(e.orientation) &&
+        !value_fault(FaultKind::transmitter_orientation, place, in_.value_position(2))) {
+      return false;
+    }
+    if (e.nrx < 1) return stop(FaultKind::receiver_count_low, place, in_.value_position(3));
+    out_.largest.maxrx = std::max(out_.largest.maxrx, e.nrx);
+    if (storing_ && e.nrx > arrays_->dims.maxrx && !beyond_arrays(place, 3)) return false;
+    if (storing_) {
+      arrays_->momt(place.it, place.ifreq, place.isound) = e.moment;
+      arrays_->zt(place.it, place.ifreq, place.isound) = e.z;
+      arrays_->ot(place.it, place.ifreq, place.isound) = e.orientation;
+      arrays_->nr(place.it, place.ifreq, place.isound) = e.nrx;
+    }
+    for (std::int32_t ir = 1; ir <= e.nrx; ++ir) {
+      if (!receiver({place.isound, place.ifreq, place.it, ir})) return false;
+    }
+    return true;
+  }
+
+  [[gnu::always_inline]] bool receiver(const Place& place) {
+    const std::int64_t ordinal = ordinal_++;
+    if (structure_only_) {
+      // Only the structure matters now: one line per receiver.
+      return in_.skip_receiver() || stop(FaultKind::receiver_missing, place, in_.position());
+    }
+    ReceiverEntry e;
+    switch (in_.receiver_info(e, ordinal)) {
+      case EntryReader::Line::missing:
+        return stop(FaultKind::receiver_missing, place, in_.failure_position());
+      case EntryReader::Line::unreadable:
+        return value_fault(FaultKind::receiver_unreadable, place, in_.failure_position());
+      case EntryReader::Line::read:
+        break;
+    }
+    if (!fold_orientation(e.orientation)) {
+      return value_fault(FaultKind::receiver_orientation, place, in_.value_position(4));
+    }
+    if (!fold_component(e.component)) return value_fault(FaultKind::component, place, in_.value_position(6));
+    if (!in_.receiver_data(e)) return value_fault(FaultKind::data_unreadable, place, in_.failure_position());
+    if (storing_) {
+      SoundingArrays& a = *arrays_;
+      // Every receiver array has the same extents: one index serves them all.
+      const std::int64_t k = a.prd.linear_index(place.ir, place.it, place.ifreq, place.isound);
+      a.momr.at(k) = e.moment;
+      a.trx.at(k) = e.dx;
+      a.try_.at(k) = e.dy;
+      a.zr.at(k) = e.z;
+      a.or_.at(k) = e.orientation;
+      a.ontype.at(k) = e.type;
+      a.octype.at(k) = e.component;
+      a.prd.at(k) = e.datum;
+    }
+    return true;
+  }
+
+  EntryReader& in_;
+  const Pass pass_;
+  SoundingArrays* const arrays_;
+  const std::int64_t room_last_;
+  bool storing_;
+  bool structure_only_ = false;  // a scan after a fault of a value
+  std::int64_t ordinal_ = 0;  // the next receiver's place in its sounding
+  WalkOutcome out_;
+};
+
+}  // namespace korvan::reader

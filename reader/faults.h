@@ -1,0 +1,84 @@
+// Everything the reader can find wrong with a data file, and the texts that
+// say so: the faults of the entries, numbered by where they are, and the
+// stops about the file itself. Both passes make their messages here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "textio/free_format_reader.h"
+
+namespace korvan::reader {
+
+// The two ways a file is read: the scan counts and checks the file's
+// structure (and loads it on the way where it can), the load fills the
+// arrays and checks every value. They word the same fault differently.
+enum class Pass { scan, load };
+
+enum class FaultKind : std::uint8_t {
+  // The file's structure: the scan stops at the first of these.
+  sounding_unreadable,
+  frequency_count_low,
+  frequency_unreadable,
+  transmitter_count_low,
+  transmitter_unreadable,
+  receiver_count_low,
+  receiver_missing,
+  // Values only the load checks: reported once the whole file is scanned.
+  frequency_not_positive,
+  transmitter_orientation,
+  receiver_unreadable,
+  receiver_orientation,
+  component,
+  data_unreadable,
+  // A count beyond what the scan found: the file changed under the load.
+  beyond_scan,
+};
+
+constexpr bool is_structural(FaultKind kind) { return kind <= FaultKind::receiver_missing; }
+
+// Sounding, frequency, transmitter and receiver numbers from 1; 0 where the
+// fault lies above that level.
+struct Place {
+  std::int64_t isound = 0;
+  std::int32_t ifreq = 0;
+  std::int32_t it = 0;
+  std::int32_t ir = 0;
+};
+
+struct Fault {
+  FaultKind kind;
+  Place place;
+  textio::TextPosition where;  // the value that failed, or where the file ended
+};
+
+// "Stop: ", the message and a full stop; ends the run.
+[[noreturn]] void emsgstop(std::string_view message);
+
+// The message of a fault found in `pass`: the scan's words for the file's
+// structure, the load's for everything else.
+std::string fault_message(const Fault& fault, Pass pass, std::string_view name);
+
+// Stops about the file itself rather than an entry.
+enum class FileStop {
+  missing,
+  open_for_scan,
+  header_unreadable,
+  header_count_low,
+  close_after_scan,
+  open_for_load,
+  header_unreadable_in_load,
+  close_after_load,
+};
+std::string file_stop_message(FileStop stop, std::string_view name);
+
+// The scan's notice of the number of soundings found.
+std::string count_notice(std::string_view name, std::int64_t found, std::int64_t announced);
+
+// The sounding number in 5 positions, the others in 2, moved to the left and
+// without trailing blanks; asterisks when too wide.
+std::string sounding_text(std::int64_t isound);
+std::string index_text(std::int64_t index);
+
+}  // namespace korvan::reader

@@ -1,0 +1,59 @@
+// The value cursor's general way, and where values stand, worked out only
+// when the quick way stops or a fault is asked about.
+#include "textio/value_cursor.h"
+
+namespace korvan::textio {
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// The starts of the blank-separated values in [begin, end), at most `room`.
+std::size_t value_starts(const char* begin, const char* end, TextPosition* out, std::size_t room,
+                         std::uint64_t record_offset, const char* record) {
+  std::size_t n = 0;
+  for (const char* p = begin; p < end && n < room;) {
+    while (p < end && is_blank(*p)) ++p;
+    if (p >= end) break;
+    out[n++] = {record_offset, static_cast<std::size_t>(p - record)};
+    while (p < end && !is_blank(*p)) ++p;
+  }
+  return n;
+}
+
+}  // namespace
+
+bool ValueCursor::general(const char* before, std::size_t taken, const Items& items) {
+  if (quick_) {
+    // The values taken the quick way stand before `before`, separated by
+    // blanks only: their places are found now, while the record is at hand.
+    quick_ = false;
+    const char* const record = record_.data();
+    values_ = value_starts(record, before, positions_.data(), kMaxValues, record_offset(), record);
+    // An entry's only texts are letters.
+    reader_.resume(record_, record_offset(), static_cast<std::size_t>(before - record), values_ > 0, confined_, 1);
+  }
+  for (std::size_t i = taken; i < items.count && status_ == IoStatus::ok; ++i) {
+    status_ = reader_.next(items.items[i]);
+    if (values_ < kMaxValues) positions_[values_] = reader_.value_position();
+    ++values_;
+  }
+  return status_ == IoStatus::ok;
+}
+
+TextPosition ValueCursor::value_position(std::size_t ordinal) const {
+  if (!have_record_) return {unit_.position(), 0};
+  ordinal = std::min(ordinal, kMaxValues - 1);
+  if (!quick_) return positions_[std::min(ordinal, values_ == 0 ? 0 : std::min(values_, kMaxValues) - 1)];
+  // Every value so far came the quick way, from this record.
+  std::array<TextPosition, kMaxValues> starts{};
+  const std::size_t n = value_starts(record_.data(), record_.data() + record_.size(), starts.data(), ordinal + 1,
+                                     record_offset(), record_.data());
+  return n == 0 ? TextPosition{record_offset(), 0} : starts[std::min(ordinal, n - 1)];
+}
+
+TextPosition ValueCursor::failure_position() const {
+  if (!have_record_) return {unit_.position(), 0};
+  return quick_ ? TextPosition{record_offset(), record_.size()} : reader_.value_position();
+}
+
+}  // namespace korvan::textio
