@@ -54,40 +54,31 @@ struct Piece {
   bool opened = false;
 };
 
-// Estimates from the sample's bytes per sounding.
-class Estimate {
- public:
-  Estimate(const Sample& sample, std::uint64_t first_offset)
-      : first_offset_(first_offset),
-        per_sounding_(std::max<std::uint64_t>(
-            1, (sample.end_offset - first_offset) / static_cast<std::uint64_t>(sample.outcome.soundings))) {}
-  std::int64_t soundings_before(std::uint64_t offset) const {
-    return static_cast<std::int64_t>((offset - first_offset_) / per_sounding_);
-  }
-
- private:
-  std::uint64_t first_offset_;
-  std::uint64_t per_sounding_;
-};
-
 // Room for an estimated count, with an eighth more to spare: the sizes of
 // soundings vary (the first ones may be longer than the rest). The moves
 // give back what is left over.
 std::int64_t room(std::int64_t estimate) { return estimate + estimate / 8 + 1024; }
 
-// The pieces' rooms and the arrays' sounding extent: the header's count,
-// but no more than the file can hold, so that a header that overstates it
-// does not size arrays for soundings that are not there.
-std::int64_t plan_rooms(std::vector<Piece>& pieces, const Estimate& estimate, std::int64_t announced,
+// The pieces' rooms, from the sample's bytes per sounding, and the arrays'
+// sounding extent: the header's count, but no more than the file can hold,
+// so that a header that overstates it does not size arrays for soundings
+// that are not there.
+std::int64_t plan_rooms(std::vector<Piece>& pieces, const Sample& sample, std::int64_t announced,
                         std::uint64_t file_bytes) {
+  const std::uint64_t first = pieces.front().offset;
+  const std::uint64_t per_sounding =
+      std::max<std::uint64_t>(1, (sample.end_offset - first) / static_cast<std::uint64_t>(sample.outcome.soundings));
+  const auto soundings_before = [&](std::uint64_t offset) {
+    return static_cast<std::int64_t>((offset - first) / per_sounding);
+  };
   std::int64_t before = 0;
   for (std::size_t i = 1; i < pieces.size(); ++i) {
-    const std::int64_t here = estimate.soundings_before(pieces[i].offset);
+    const std::int64_t here = soundings_before(pieces[i].offset);
     pieces[i].room_first = pieces[i - 1].room_first + room(here - before);
     pieces[i - 1].room_last = pieces[i].room_first - 1;
     before = here;
   }
-  const std::int64_t total = estimate.soundings_before(file_bytes);
+  const std::int64_t total = soundings_before(file_bytes);
   std::int64_t capacity = std::min(announced, room(total));
   if (pieces.size() > 1) capacity = std::max(capacity, pieces.back().room_first - 1 + room(total - before));
   pieces.back().room_last = capacity;
@@ -203,7 +194,7 @@ Scan getdims(const DataFile& file, textio::Console& console, const ReadOptions& 
       starts = plan_piece_starts(file.path, file_bytes, sample.end_offset, never);
       for (const std::uint64_t start : starts) pieces.push_back(Piece{start});
     }
-    const std::int64_t capacity = plan_rooms(pieces, Estimate(sample, first_offset), announced, file_bytes);
+    const std::int64_t capacity = plan_rooms(pieces, sample, announced, file_bytes);
     arrays = guess_arrays(sample.outcome.largest, capacity, options);
   }
   walk_pieces(file.path, pieces, starts, arrays ? &*arrays : nullptr);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -18,16 +19,6 @@ std::optional<std::uint64_t> times(std::uint64_t a, std::uint64_t b) {
   if (__builtin_mul_overflow(a, b, &product) || product > (std::uint64_t{1} << 63)) return std::nullopt;
   return product;
 }
-
-// Offsets in the block; each array starts on an 8-byte boundary.
-struct Carver {
-  std::uint64_t offset = 0;
-  std::uint64_t take(std::uint64_t bytes) {
-    const std::uint64_t start = offset;
-    offset += (bytes + 7) & ~std::uint64_t{7};
-    return start;
-  }
-};
 
 }  // namespace
 
@@ -58,62 +49,33 @@ std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions& dims) {
   const std::optional<std::uint64_t> bytes = sounding_array_bytes(dims);
   if (!bytes || *bytes > kMaxArrayBytes) return std::nullopt;
 
-  const std::int64_t n1 = dims.nsound;
-  const std::int64_t f = dims.maxfreq;
-  const std::int64_t t = dims.maxtx;
-  const std::int64_t r = dims.maxrx;
-  const auto c1 = static_cast<std::uint64_t>(n1);
-  const auto c2 = c1 * static_cast<std::uint64_t>(f);
-  const auto c3 = c2 * static_cast<std::uint64_t>(t);
-  const auto c4 = c3 * static_cast<std::uint64_t>(r);
-
-  Carver carve;
-  const std::uint64_t o_soundx = carve.take(4 * c1);
-  const std::uint64_t o_soundy = carve.take(4 * c1);
-  const std::uint64_t o_nfreqs = carve.take(4 * c1);
-  const std::uint64_t o_freq = carve.take(4 * c2);
-  const std::uint64_t o_nt = carve.take(4 * c2);
-  const std::uint64_t o_momt = carve.take(4 * c3);
-  const std::uint64_t o_zt = carve.take(4 * c3);
-  const std::uint64_t o_ot = carve.take(c3);
-  const std::uint64_t o_nr = carve.take(4 * c3);
-  const std::uint64_t o_momr = carve.take(4 * c4);
-  const std::uint64_t o_trx = carve.take(4 * c4);
-  const std::uint64_t o_try = carve.take(4 * c4);
-  const std::uint64_t o_zr = carve.take(4 * c4);
-  const std::uint64_t o_or = carve.take(c4);
-  const std::uint64_t o_prd = carve.take(8 * c4);
-  const std::uint64_t o_ontype = carve.take(4 * c4);
-  const std::uint64_t o_octype = carve.take(c4);
-  if (carve.offset > kMaxArrayBytes + 64) return std::nullopt;
+  // Each array takes the last of these extents that its rank needs, and its
+  // place in the block in the fixed order, on an 8-byte boundary.
+  const std::array<std::int64_t, 4> extents = {dims.maxrx, dims.maxtx, dims.maxfreq, dims.nsound};
+  SoundingArrays a;
+  a.dims = dims;
+  std::uint64_t total = 0;
+  std::array<std::uint64_t, 17> offsets{};
+  std::size_t count = 0;
+  a.for_each_array([&](auto& array) {
+    using Array = std::remove_reference_t<decltype(array)>;
+    std::array<std::int64_t, Array::kRank> shape{};
+    std::copy(extents.end() - Array::kRank, extents.end(), shape.begin());
+    array = Array(nullptr, shape);
+    offsets[count++] = total;
+    total += (static_cast<std::uint64_t>(array.size()) * sizeof(typename Array::value_type) + 7) & ~std::uint64_t{7};
+  });
 
   // calloc hands out fresh zero pages from the system for large blocks, so
   // nothing is touched until the load writes it.
-  void* block = std::calloc(static_cast<std::size_t>(carve.offset == 0 ? 1 : carve.offset), 1);
+  void* block = std::calloc(static_cast<std::size_t>(total == 0 ? 1 : total), 1);
   if (block == nullptr) return std::nullopt;
-  auto* base = static_cast<unsigned char*>(block);
-  auto at = [base](std::uint64_t offset) { return base + offset; };
-
-  SoundingArrays a;
   a.block_.reset(block);
-  a.dims = dims;
-  a.soundx = {reinterpret_cast<Real*>(at(o_soundx)), {n1}};
-  a.soundy = {reinterpret_cast<Real*>(at(o_soundy)), {n1}};
-  a.nfreqs = {reinterpret_cast<std::int32_t*>(at(o_nfreqs)), {n1}};
-  a.freq = {reinterpret_cast<Real*>(at(o_freq)), {f, n1}};
-  a.nt = {reinterpret_cast<std::int32_t*>(at(o_nt)), {f, n1}};
-  a.momt = {reinterpret_cast<Real*>(at(o_momt)), {t, f, n1}};
-  a.zt = {reinterpret_cast<Real*>(at(o_zt)), {t, f, n1}};
-  a.ot = {reinterpret_cast<Letter*>(at(o_ot)), {t, f, n1}};
-  a.nr = {reinterpret_cast<std::int32_t*>(at(o_nr)), {t, f, n1}};
-  a.momr = {reinterpret_cast<Real*>(at(o_momr)), {r, t, f, n1}};
-  a.trx = {reinterpret_cast<Real*>(at(o_trx)), {r, t, f, n1}};
-  a.try_ = {reinterpret_cast<Real*>(at(o_try)), {r, t, f, n1}};
-  a.zr = {reinterpret_cast<Real*>(at(o_zr)), {r, t, f, n1}};
-  a.or_ = {reinterpret_cast<Letter*>(at(o_or)), {r, t, f, n1}};
-  a.prd = {reinterpret_cast<Datum*>(at(o_prd)), {r, t, f, n1}};
-  a.ontype = {reinterpret_cast<std::int32_t*>(at(o_ontype)), {r, t, f, n1}};
-  a.octype = {reinterpret_cast<Letter*>(at(o_octype)), {r, t, f, n1}};
+  std::size_t next = 0;
+  a.for_each_array([&](auto& array) {
+    using Array = std::remove_reference_t<decltype(array)>;
+    array.place(reinterpret_cast<typename Array::value_type*>(static_cast<unsigned char*>(block) + offsets[next++]));
+  });
   return a;
 }
 

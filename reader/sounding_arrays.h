@@ -16,10 +16,12 @@ namespace korvan::reader {
 template <typename T, std::size_t Rank>
 class FortranArray {
  public:
+  using value_type = T;
+  static constexpr std::size_t kRank = Rank;
+
   FortranArray() = default;
   FortranArray(T* data, std::array<std::int64_t, Rank> extents) : data_(data), extents_(extents) {}
 
-  std::int64_t extent(std::size_t dim) const { return extents_[dim]; }
   std::int64_t size() const {
     std::int64_t n = 1;
     for (const std::int64_t e : extents_) n *= e;
@@ -55,6 +57,7 @@ class FortranArray {
     return n;
   }
   void set_last_extent(std::int64_t n) { extents_[Rank - 1] = n; }
+  void place(T* data) { data_ = data; }
 
   T* data() const { return data_; }
 
