@@ -1,0 +1,195 @@
+// Data sources: which names are read in place and which are kept as a copy
+// (read by several threads at once), gzip members and their faults, the stop
+// after an overlong record, a temporary directory that takes no copy, and the
+// hints for binary starts.
+#include <csignal>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+#include "textio/data_source.h"
+
+namespace korvan::textio {
+namespace {
+
+using testing::ScratchDir;
+
+std::string read_all(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string gzip(const ScratchDir& dir, std::string_view text) {
+  const std::string path = dir.file("made.gz").string();
+  gzFile out = gzopen(path.c_str(), "wb");
+  gzwrite(out, text.data(), static_cast<unsigned>(text.size()));
+  gzclose(out);
+  return read_all(path);
+}
+
+// The writer runs beside the reader, which would otherwise wait on a full
+// pipe; a reader that stops early makes its writes fail, not kill the test.
+std::variant<DataSource, SourceFailure> from_pipe(std::string_view bytes) {
+  int ends[2];
+  EXPECT_EQ(::pipe(ends), 0);
+  std::thread writer([&] {
+    sigset_t pipe_signal;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
+    for (std::size_t done = 0; done < bytes.size();) {
+      const ssize_t n = ::write(ends[1], bytes.data() + done, bytes.size() - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    ::close(ends[1]);
+  });
+  auto source = open_data_source("-", ends[0]);
+  ::close(ends[0]);
+  writer.join();
+  return source;
+}
+
+enum class Via { file, pipe, name };
+
+// The bytes written to a file or a pipe, or the name to open.
+std::variant<DataSource, SourceFailure> open_as(const ScratchDir& dir, Via via, const std::string& bytes) {
+  if (via == Via::pipe) return from_pipe(bytes);
+  if (via == Via::name) return open_data_source(bytes);
+  dir.write("data", bytes);
+  return open_data_source(dir.file("data").string());
+}
+
+TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
+  ScratchDir dir;
+  const std::string text = "1.0 6.3 0.0 -30.19 x 1 b 1.538 2.890\n2 3\n";
+  const std::string gz = gzip(dir, text);
+  const std::string longest(kMaxRecordBytes, 'x');
+  const std::string overlong(kMaxRecordBytes + 1, 'x');
+  struct Case {
+    std::string name;
+    Via via;
+    std::string bytes;
+    bool copy;
+    bool compressed;
+    std::string contents;
+  };
+  const Case cases[] = {
+      {"regular file", Via::file, text, false, false, text},
+      {"empty regular file", Via::file, "", false, false, ""},
+      {"missing file", Via::name, dir.file("missing"), false, false, ""},
+      {"directory", Via::name, dir.path(), false, false, ""},
+      {"pipe", Via::pipe, text, true, false, text},
+      {"empty pipe", Via::pipe, "", true, false, ""},
+      {"gzip file", Via::file, gz, true, true, text},
+      {"gzip on a pipe", Via::pipe, gz, true, true, text},
+      {"two gzip members", Via::file, gz + gzip(dir, "3 4\n"), true, true, text + "3 4\n"},
+      {"trailing garbage", Via::pipe, gz + "junk", true, true, text},
+      {"longest record", Via::pipe, longest + "\nend\n", true, false, longest + "\nend\n"},
+      {"overlong record", Via::pipe, overlong + "yz\nnext\n", true, false, overlong},
+      {"overlong record after a line", Via::pipe, "a\n" + overlong + "z", true, false, "a\n" + overlong},
+      {"endless device", Via::name, "/dev/zero", true, false, std::string(kMaxRecordBytes + 1, '\0')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto opened = open_as(dir, c.via, c.bytes);
+    ASSERT_TRUE(std::holds_alternative<DataSource>(opened)) << std::get<SourceFailure>(opened).reason;
+    const DataSource& source = std::get<DataSource>(opened);
+    EXPECT_EQ(source.is_copy(), c.copy);
+    EXPECT_EQ(source.was_compressed(), c.compressed);
+    if (!c.copy) {
+      EXPECT_EQ(source.path(), c.via == Via::name ? c.bytes : dir.file("data").string());
+    }
+    // Readers open the path each for itself, at once, as the converter's threads do.
+    std::string seen[3];
+    std::vector<std::thread> readers;
+    for (std::string& copy : seen) readers.emplace_back([&] { copy = read_all(source.path()); });
+    for (std::thread& reader : readers) reader.join();
+    for (const std::string& copy : seen) EXPECT_TRUE(copy == c.contents);
+  }
+}
+
+TEST(DataSourceFailures, BrokenGzip) {
+  ScratchDir dir;
+  const std::string gz = gzip(dir, std::string(100'000, 'a') + "\n");
+  std::string bad_check = gz;
+  bad_check[gz.size() - 5] ^= 1;
+  const std::pair<std::string, std::string> cases[] = {
+      {gz.substr(0, gz.size() - 3), "compressed data is truncated"},
+      {gz.substr(0, 2), "compressed data is truncated"},
+      {gz + gz.substr(0, 20), "compressed data is truncated"},
+      {bad_check, "compressed data is corrupt (incorrect data check)"},
+  };
+  for (const auto& [bytes, reason] : cases) {
+    for (const Via via : {Via::file, Via::pipe}) {
+      auto opened = open_as(dir, via, bytes);
+      ASSERT_TRUE(std::holds_alternative<SourceFailure>(opened)) << reason;
+      EXPECT_EQ(std::get<SourceFailure>(opened).reason, reason);
+    }
+  }
+}
+
+// Restores TMPDIR however the test ends.
+class TemporaryDirectory {
+ public:
+  explicit TemporaryDirectory(const std::string& directory) {
+    if (const char* old = std::getenv("TMPDIR")) old_ = old;
+    ::setenv("TMPDIR", directory.c_str(), 1);
+  }
+  ~TemporaryDirectory() { old_ ? ::setenv("TMPDIR", old_->c_str(), 1) : ::unsetenv("TMPDIR"); }
+
+ private:
+  std::optional<std::string> old_;
+};
+
+TEST(DataSourceFailures, TemporaryDirectoryTakesNoCopy) {
+  ScratchDir dir;
+  dir.write("file", "");
+  ::mkdir(dir.file("read-only").c_str(), 0500);
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {dir.file("missing"), "No such file or directory"},
+      {dir.file("file"), "Not a directory"},
+  };
+  // Permissions do not bind root.
+  if (::geteuid() != 0) cases.emplace_back(dir.file("read-only"), "Permission denied");
+  for (const auto& [directory, error] : cases) {
+    const TemporaryDirectory tmpdir(directory);
+    auto opened = from_pipe("1 2\n");
+    ASSERT_TRUE(std::holds_alternative<SourceFailure>(opened)) << directory;
+    EXPECT_EQ(std::get<SourceFailure>(opened).reason, error + " (keeping a copy in " + directory + ")");
+  }
+}
+
+TEST(DataSourceHints, CompressedOrBinaryStarts) {
+  using namespace std::string_literals;
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"", std::nullopt},
+      {"1 2 3\n", std::nullopt},
+      {"BZ\n", std::nullopt},
+      {std::string(kHintBytes, ' ') + '\0', std::nullopt},
+      {"\x1f\x8b\x08"s, "gzip-compressed"},
+      {"\xfd" "7zXZ\0\0"s, "xz-compressed"},
+      {"BZh91AY"s, "bzip2-compressed"},
+      {"\x28\xb5\x2f\xfd\x04"s, "zstd-compressed"},
+      {"PK\x03\x04\x14"s, "a zip archive"},
+      {"1 2\0 3\n"s, "binary (NUL bytes)"},
+      {std::string(kHintBytes - 1, ' ') + '\0', "binary (NUL bytes)"},
+  };
+  for (const auto& [start, hint] : cases) EXPECT_EQ(looks_compressed_or_binary(start), hint) << start;
+}
+
+}  // namespace
+}  // namespace korvan::textio
