@@ -348,8 +348,9 @@ Grid panel_grid(const Box& area, std::size_t panels) {
     if (fit <= best.fit) continue;
     best = {{}, fit};
     for (std::size_t i = 0; i < panels; ++i) {
+      const std::size_t row = i / columns;
       best.cells.push_back({area.left + width * static_cast<double>(i % columns),
-                            area.top + height * static_cast<double>(i / columns), width, height});
+                            area.top + height * static_cast<double>(row), width, height});
     }
   }
   return best;
@@ -820,9 +821,12 @@ std::vector<Tick> round_ticks(double low, double high, int max_steps) {
   if (!(low < high) || !std::isfinite(high - low) || max_steps < 1) return {};
   const double step = round_step((high - low) / max_steps);
   const double largest = std::max(std::abs(low), std::abs(high));
+  // Whole multiples of the step, as products: a running sum would drift.
+  const double first = std::ceil(low / step - 1e-9);
+  const auto count = static_cast<std::int64_t>(std::floor(high / step + 1e-9) - first) + 1;
   std::vector<Tick> ticks;
-  for (double k = std::ceil(low / step - 1e-9); k <= std::floor(high / step + 1e-9); ++k) {
-    double value = k * step;
+  for (std::int64_t k = 0; k < count; ++k) {
+    double value = (first + static_cast<double>(k)) * step;
     // Keeps "-0" off the axis.
     if (std::abs(value) < step * 1e-6) value = 0;
     ticks.push_back({value, tick_text(value, step, largest)});

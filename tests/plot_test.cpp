@@ -172,9 +172,10 @@ TEST(PlotPicture, OneSpikeAmongManySoundingsShows) {
   std::vector<int> blue_columns;
   for (int row = area.top + 1; row < area.top + area.height / 4; ++row) {
     for (int column = area.left + 1; column < area.left + area.width - 1; ++column) {
-      const auto pixel = *reinterpret_cast<const std::uint32_t*>(data + row * stride + column * 4);
-      const int red = (pixel >> 16) & 0xff;
-      const int blue = pixel & 0xff;
+      const std::ptrdiff_t offset = std::ptrdiff_t{row} * stride + std::ptrdiff_t{column} * 4;
+      const std::uint32_t pixel = *reinterpret_cast<const std::uint32_t*>(data + offset);
+      const auto red = static_cast<int>((pixel >> 16) & 0xffU);
+      const auto blue = static_cast<int>(pixel & 0xffU);
       if (blue - red > 80) blue_columns.push_back(column);
     }
   }
