@@ -8,6 +8,7 @@
 #include "driver/command_line.h"
 #include "driver/run.h"
 #include "textio/console.h"
+#include "textio/diagnostics.h"
 #include "textio/input_unit.h"
 #include "textio/termination.h"
 
@@ -47,15 +48,19 @@ int main(int argc, char** argv) {
       break;
   }
 
-  // A closed console must not kill the run half way through vask.out.
+  // A closed console must not kill the run half way through vask.out, nor
+  // a file-size limit: the refused write stops the run with its message.
   std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   textio::Console console;
+  textio::Diagnostics diagnostics;
   textio::InputUnit standard_input;
   standard_input.attach(0);
   try {
     driver::run_conversion(standard_input, console, command.file_name);
   } catch (const textio::FatalStop& stop) {
     console.write_record(" " + stop.console_line());
+    for (const std::string& detail : stop.details()) diagnostics.line(detail);
     return textio::kExitFailure;
   } catch (const std::bad_alloc&) {
     console.write_record(" Stop: out of memory.");

@@ -125,6 +125,9 @@ class EntryReader {
   textio::TextPosition value_position(std::size_t ordinal) const { return cursor_.value_position(ordinal); }
   textio::TextPosition failure_position() const { return cursor_.failure_position(); }
   textio::TextPosition position() const { return {unit_.position(), 0}; }
+  textio::IoStatus status() const { return cursor_.status(); }
+  std::uint32_t nulls() const { return cursor_.nulls(); }
+  std::size_t failed_value() const { return cursor_.failed_value(); }
 
  private:
   // Line starts are kept by place: the frequency by its index, the

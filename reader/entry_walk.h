@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -32,6 +33,10 @@ struct WalkOutcome {
   std::optional<Fault> fault;     // the fault that ended the walk
   std::optional<Fault> deferred;  // a scan's first fault of a value
   bool overflow = false;          // some sounding did not fit the arrays
+  // Values of the column file (coordinates, the height, data) that the file
+  // left empty, so that they stay 0: how many, and the first.
+  std::int64_t empty_values = 0;
+  std::optional<Fault> first_empty;
 };
 
 class EntryWalk {
@@ -79,25 +84,45 @@ class EntryWalk {
     return out_;
   }
 
+  // A fault at value `ordinal` of the entry just read, or where its read
+  // failed.
+  Fault at_value(FaultKind kind, const Place& place, std::size_t ordinal) const {
+    return Fault{kind, place, in_.value_position(ordinal), textio::IoStatus::ok, ordinal};
+  }
+  Fault at_failure(FaultKind kind, const Place& place) const {
+    return Fault{kind, place, in_.failure_position(), in_.status(), in_.failed_value()};
+  }
+
   // False when the walk ends here.
-  bool stop(FaultKind kind, const Place& place, const textio::TextPosition& where) {
-    out_.fault = Fault{kind, place, where};
+  bool stop(const Fault& fault) {
+    out_.fault = fault;
     out_.end = WalkOutcome::End::fault;
     return false;
   }
   // A fault of a value: the load stops, the scan notes the first one and
   // from then on only follows the structure.
-  bool value_fault(FaultKind kind, const Place& place, const textio::TextPosition& where) {
-    if (pass_ == Pass::load) return stop(kind, place, where);
-    if (!out_.deferred) out_.deferred = Fault{kind, place, where};
+  bool value_fault(const Fault& fault) {
+    if (pass_ == Pass::load) return stop(fault);
+    if (!out_.deferred) out_.deferred = fault;
     storing_ = false;
     structure_only_ = true;
     return true;
   }
   // A count beyond the arrays: in a load the file is not the one scanned;
   // a scan stores no more and counts on.
+  // Notes the values among `shown` (bits by value of the entry) that were
+  // left empty.
+  void note_empty(std::uint32_t shown, const Place& place) {
+    const std::uint32_t empty = in_.nulls() & shown;
+    if (empty == 0) return;
+    out_.empty_values += std::popcount(empty);
+    if (!out_.first_empty) {
+      out_.first_empty = at_value(FaultKind::empty_value, place, static_cast<std::size_t>(std::countr_zero(empty)));
+    }
+  }
+
   bool beyond_arrays(const Place& place, std::size_t ordinal) {
-    if (pass_ == Pass::load) return stop(FaultKind::beyond_scan, place, in_.value_position(ordinal));
+    if (pass_ == Pass::load) return stop(at_value(FaultKind::beyond_scan, place, ordinal));
     out_.overflow = true;
     storing_ = false;
     return true;
@@ -113,9 +138,10 @@ class EntryWalk {
     ++out_.soundings;
     const Place place{isound};
     if (status != textio::IoStatus::ok || isound > std::numeric_limits<std::int32_t>::max()) {
-      return stop(FaultKind::sounding_unreadable, place, in_.failure_position());
+      return stop(at_failure(FaultKind::sounding_unreadable, place));
     }
-    if (e.nfreq < 1) return stop(FaultKind::frequency_count_low, place, in_.value_position(2));
+    if (e.nfreq < 1) return stop(at_value(FaultKind::frequency_count_low, place, 2));
+    note_empty(0b11, place);
     out_.largest.maxfreq = std::max(out_.largest.maxfreq, e.nfreq);
     if (storing_ && (isound > room_last_ || e.nfreq > arrays_->dims.maxfreq) && !beyond_arrays(place, 2)) return false;
     if (storing_) {
@@ -133,10 +159,10 @@ class EntryWalk {
   [[gnu::always_inline]] bool frequency(const Place& place) {
     FrequencyEntry e;
     if (in_.frequency(e, place.ifreq) != textio::IoStatus::ok) {
-      return stop(FaultKind::frequency_unreadable, place, in_.failure_position());
+      return stop(at_failure(FaultKind::frequency_unreadable, place));
     }
-    if (e.freq <= 0 && !value_fault(FaultKind::frequency_not_positive, place, in_.value_position(0))) return false;
-    if (e.ntx < 1) return stop(FaultKind::transmitter_count_low, place, in_.value_position(1));
+    if (e.freq <= 0 && !value_fault(at_value(FaultKind::frequency_not_positive, place, 0))) return false;
+    if (e.ntx < 1) return stop(at_value(FaultKind::transmitter_count_low, place, 1));
     out_.largest.maxtx = std::max(out_.largest.maxtx, e.ntx);
     if (storing_ && e.ntx > arrays_->dims.maxtx && !beyond_arrays(place, 1)) return false;
     if (storing_) {
@@ -152,13 +178,13 @@ class EntryWalk {
   [[gnu::always_inline]] bool transmitter(const Place& place) {
     TransmitterEntry e;
     if (in_.transmitter(e, place.it) != textio::IoStatus::ok) {
-      return stop(FaultKind::transmitter_unreadable, place, in_.failure_position());
+      return stop(at_failure(FaultKind::transmitter_unreadable, place));
     }
-    if (!fold_orientation(e.orientation) &&
-        !value_fault(FaultKind::transmitter_orientation, place, in_.value_position(2))) {
+    if (!fold_orientation(e.orientation) && !value_fault(at_value(FaultKind::transmitter_orientation, place, 2))) {
       return false;
     }
-    if (e.nrx < 1) return stop(FaultKind::receiver_count_low, place, in_.value_position(3));
+    if (e.nrx < 1) return stop(at_value(FaultKind::receiver_count_low, place, 3));
+    if (place.it == 1 && place.ifreq == 1) note_empty(0b10, place);
     out_.largest.maxrx = std::max(out_.largest.maxrx, e.nrx);
     if (storing_ && e.nrx > arrays_->dims.maxrx && !beyond_arrays(place, 3)) return false;
     if (storing_) {
@@ -177,22 +203,23 @@ class EntryWalk {
     const std::int64_t ordinal = ordinal_++;
     if (structure_only_) {
       // Only the structure matters now: one line per receiver.
-      return in_.skip_receiver() || stop(FaultKind::receiver_missing, place, in_.position());
+      return in_.skip_receiver() || stop(Fault{FaultKind::receiver_missing, place, in_.position()});
     }
     ReceiverEntry e;
     switch (in_.receiver_info(e, ordinal)) {
       case EntryReader::Line::missing:
-        return stop(FaultKind::receiver_missing, place, in_.failure_position());
+        return stop(at_failure(FaultKind::receiver_missing, place));
       case EntryReader::Line::unreadable:
-        return value_fault(FaultKind::receiver_unreadable, place, in_.failure_position());
+        return value_fault(at_failure(FaultKind::receiver_unreadable, place));
       case EntryReader::Line::read:
         break;
     }
     if (!fold_orientation(e.orientation)) {
-      return value_fault(FaultKind::receiver_orientation, place, in_.value_position(4));
+      return value_fault(at_value(FaultKind::receiver_orientation, place, 4));
     }
-    if (!fold_component(e.component)) return value_fault(FaultKind::component, place, in_.value_position(6));
-    if (!in_.receiver_data(e)) return value_fault(FaultKind::data_unreadable, place, in_.failure_position());
+    if (!fold_component(e.component)) return value_fault(at_value(FaultKind::component, place, 6));
+    if (!in_.receiver_data(e)) return value_fault(at_failure(FaultKind::data_unreadable, place));
+    if (place.ir == 1) note_empty(0b110000000, place);
     if (storing_) {
       SoundingArrays& a = *arrays_;
       // Every receiver array has the same extents: one index serves them all.

@@ -2,8 +2,21 @@
 // odd spellings included ("no. or receivers", "reveicer"): keep it as it is.
 #include "reader/faults.h"
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "textio/data_source.h"
 #include "textio/fixed_format.h"
 #include "textio/termination.h"
+
+#include <vector>
 
 namespace korvan::reader {
 namespace {
@@ -42,9 +55,139 @@ std::string location(const Place& p, Pass pass, std::string_view name) {
   return in_field(text + "file=" + quoted(trimmed) + ")", kLoadLocationLength);
 }
 
-}  // namespace
+[[noreturn]] void emsgstop(std::string_view message, std::vector<std::string> details) {
+  textio::stop_with_line("Stop: " + std::string(message) + ".", std::move(details));
+}
 
-void emsgstop(std::string_view message) { textio::stop_with_line("Stop: " + std::string(message) + "."); }
+// The names of an entry's values, in order, for what the standard error
+// says; a receiver line's data follow its component.
+constexpr std::array<const char*, 3> kSoundingValues = {"x-coordinate", "y-coordinate", "number of frequencies"};
+constexpr std::array<const char*, 2> kFrequencyValues = {"frequency", "number of transmitters"};
+constexpr std::array<const char*, 4> kTransmitterValues = {"moment", "vertical coordinate", "orientation",
+                                                           "number of receivers"};
+constexpr std::array<const char*, 9> kReceiverValues = {"moment", "x separation", "y separation",
+                                                        "vertical coordinate", "orientation", "data-type code",
+                                                        "component", "first data value", "second data value"};
+// What each value must be: r a number, i a whole number, l a letter.
+constexpr std::string_view kSoundingKinds = "rri";
+constexpr std::string_view kFrequencyKinds = "ri";
+constexpr std::string_view kTransmitterKinds = "rrli";
+constexpr std::string_view kReceiverKinds = "rrrrlilrr";
+
+struct EntryValues {
+  const char* entry;
+  const char* const* names;
+  std::string_view kinds;
+};
+
+EntryValues entry_values(FaultKind kind) {
+  switch (kind) {
+    case FaultKind::sounding_unreadable:
+    case FaultKind::frequency_count_low:
+      return {"sounding entry", kSoundingValues.data(), kSoundingKinds};
+    case FaultKind::frequency_unreadable:
+    case FaultKind::frequency_not_positive:
+    case FaultKind::transmitter_count_low:
+      return {"frequency entry", kFrequencyValues.data(), kFrequencyKinds};
+    case FaultKind::transmitter_unreadable:
+    case FaultKind::transmitter_orientation:
+    case FaultKind::receiver_count_low:
+      return {"transmitter entry", kTransmitterValues.data(), kTransmitterKinds};
+    default:
+      return {"receiver line", kReceiverValues.data(), kReceiverKinds};
+  }
+}
+
+// The line of the file that starts at `offset` (at most a few KiB of it).
+std::string line_at(const std::string& path, std::uint64_t offset) {
+  std::string line(4096, '\0');
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  const ssize_t got = ::pread(fd, line.data(), line.size(), static_cast<off_t>(offset));
+  ::close(fd);
+  line.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  line.resize(std::min(line.find('\n'), line.size()));
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+// The value that stands at `column` of `line`, as a free-format read ends it
+// (its first 40 characters, with a '?' for each byte that is no text).
+std::string value_at(const std::string& line, std::size_t column) {
+  if (column >= line.size()) return {};
+  const std::size_t end = std::min(line.find_first_of(" \t,/", column), line.size());
+  std::string value = line.substr(column, std::min<std::size_t>(end - column, 40));
+  for (char& c : value) {
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '?';
+  }
+  return value;
+}
+
+// What is wrong, in words, with the text found there.
+std::string what_is_wrong(const Fault& f, const std::string& found) {
+  const EntryValues entry = entry_values(f.kind);
+  const std::size_t n = std::min(f.value, entry.kinds.size() - 1);
+  const std::string name = entry.names[n];
+  switch (f.kind) {
+    case FaultKind::frequency_count_low:
+    case FaultKind::transmitter_count_low:
+    case FaultKind::receiver_count_low:
+      return "the " + name + " is " + (found.empty() ? "empty" : found) + ", less than 1";
+    case FaultKind::frequency_not_positive:
+      return "the frequency is " + (found.empty() ? "empty" : found) + ", not greater than 0";
+    case FaultKind::transmitter_orientation:
+    case FaultKind::receiver_orientation:
+      return std::string(f.kind == FaultKind::receiver_orientation ? "the receiver" : "the transmitter") +
+             " orientation is " + (found.empty() ? "empty" : quoted(found)) + ", not x, y or z";
+    case FaultKind::component:
+      return "the component is " + (found.empty() ? "empty" : quoted(found)) + ", not b, i or q";
+    case FaultKind::receiver_missing:
+      return "the file ends where receiver line " + std::to_string(f.place.ir) + " should be";
+    case FaultKind::beyond_scan:
+      return "the file changed while it was read";
+    default:
+      break;
+  }
+  switch (f.status) {
+    case textio::IoStatus::end_of_file:
+      return "the file ends before the " + name + " of this " + entry.entry;
+    case textio::IoStatus::short_record:
+      return "the " + std::string(entry.entry) + " ends before its " + name + " (a receiver entry stands on one line)";
+    case textio::IoStatus::too_long:
+      return "a line of more than " + std::to_string(textio::kMaxRecordBytes >> 20) + " MiB where the " + name +
+             " should be";
+    case textio::IoStatus::malformed: {
+      const char kind = entry.kinds[n];
+      const char* expected = kind == 'r' ? "a number" : kind == 'i' ? "a whole number" : "a letter";
+      return "the " + name + " " + quoted(found) + " is not " + expected;
+    }
+    default:
+      return "the " + std::string(entry.entry) + " cannot be read";
+  }
+}
+
+std::string place_text(const Place& p) {
+  std::string text = "sounding " + std::to_string(p.isound);
+  if (p.ifreq > 0) text += ", frequency " + std::to_string(p.ifreq);
+  if (p.it > 0) text += ", transmitter " + std::to_string(p.it);
+  if (p.ir > 0) text += ", receiver " + std::to_string(p.ir);
+  return text;
+}
+
+// "NAME:LINE:COLUMN: " for a place in the file.
+std::string file_place(const DataFile& file, const textio::TextPosition& where) {
+  const LineColumn at = locate(file.path, where);
+  return file.name + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
+}
+
+// A hint where the start of the file shows it is no text file of soundings.
+std::optional<std::string> binary_hint(const DataFile& file) {
+  const std::optional<std::string> looks = textio::looks_compressed_or_binary(line_at(file.path, 0));
+  if (!looks) return std::nullopt;
+  return file.name + ": hint: the file looks " + *looks + ", not like a text file of soundings";
+}
+
+}  // namespace
 
 std::string sounding_text(std::int64_t isound) { return textio::integer_text(isound, 5); }
 std::string index_text(std::int64_t index) { return textio::integer_text(index, 2); }
@@ -82,10 +225,30 @@ std::string fault_message(const Fault& fault, Pass pass, std::string_view name) 
     case FaultKind::data_unreadable:
       return "error reading data for " + loc;
     case FaultKind::beyond_scan:
+    case FaultKind::empty_value:
       break;
   }
   return "data file " + quoted(name) + " changed between the two readings";
 }
+
+void stop_at(const Fault& fault, Pass pass, const DataFile& file, const std::optional<Fault>& earlier) {
+  const std::string line = line_at(file.path, fault.where.record_offset);
+  std::vector<std::string> details = {file_place(file, fault.where) +
+                                      what_is_wrong(fault, value_at(line, fault.where.column)) + " (" +
+                                      place_text(fault.place) + ")"};
+  // A receiver line that is blank or short leaves the entries after it to be
+  // read out of place: that is mostly where the fault lies.
+  if (earlier && earlier->status == textio::IoStatus::short_record) {
+    details.push_back(file_place(file, earlier->where) + "hint: the receiver line of " + place_text(earlier->place) +
+                      " is blank or short; the entries after it are read out of place");
+  }
+  if (fault.place.isound <= 1) {
+    if (std::optional<std::string> hint = binary_hint(file)) details.push_back(std::move(*hint));
+  }
+  emsgstop(fault_message(fault, pass, file.name), std::move(details));
+}
+
+namespace {
 
 std::string file_stop_message(FileStop stop, std::string_view name) {
   switch (stop) {
@@ -107,6 +270,48 @@ std::string file_stop_message(FileStop stop, std::string_view name) {
       break;
   }
   return "error closing file " + quoted(name);
+}
+
+}  // namespace
+
+void stop_at(FileStop stop, const DataFile& file, std::string_view reason, const std::optional<HeaderRead>& header) {
+  std::vector<std::string> details;
+  if (stop == FileStop::missing) {
+    struct stat info {};
+    details.push_back(file.name + ": " + (::stat(file.path.c_str(), &info) == 0 ? "not found" : std::strerror(errno)));
+  } else if (header && header->status == textio::IoStatus::ok) {
+    details.push_back(file_place(file, header->where) + "the number of soundings is " +
+                      std::to_string(header->announced) + ", less than 1");
+  } else if (header) {
+    const std::string found = value_at(line_at(file.path, header->where.record_offset), header->where.column);
+    std::string what = header->status == textio::IoStatus::end_of_file ? "the file holds no number of soundings"
+                       : header->status == textio::IoStatus::too_long
+                           ? "a line of more than " + std::to_string(textio::kMaxRecordBytes >> 20) + " MiB"
+                           : "the number of soundings " + quoted(found) + " is not a whole number";
+    details.push_back(file_place(file, header->where) + what);
+    if (std::optional<std::string> hint = binary_hint(file)) details.push_back(std::move(*hint));
+  } else if (!reason.empty()) {
+    details.push_back(file.name + ": " + std::string(reason));
+  }
+  emsgstop(file_stop_message(stop, file.name), std::move(details));
+}
+
+LineColumn locate(const std::string& path, const textio::TextPosition& where) {
+  LineColumn at;
+  at.column = where.column + 1;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return at;
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
+  const auto buffer = std::make_unique<char[]>(kChunk);
+  for (std::uint64_t offset = 0; offset < where.record_offset;) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, where.record_offset - offset));
+    const ssize_t got = ::pread(fd, buffer.get(), want, static_cast<off_t>(offset));
+    if (got <= 0) break;
+    at.line += static_cast<std::uint64_t>(std::count(buffer.get(), buffer.get() + got, '\n'));
+    offset += static_cast<std::uint64_t>(got);
+  }
+  ::close(fd);
+  return at;
 }
 
 std::string count_notice(std::string_view name, std::int64_t found, std::int64_t announced) {

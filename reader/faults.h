@@ -3,11 +3,14 @@
 // stops about the file itself. Both passes make their messages here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "textio/free_format_reader.h"
+#include "textio/status.h"
 
 namespace korvan::reader {
 
@@ -34,6 +37,8 @@ enum class FaultKind : std::uint8_t {
   data_unreadable,
   // A count beyond what the scan found: the file changed under the load.
   beyond_scan,
+  // Not a fault: a value of the column file that the file leaves empty.
+  empty_value,
 };
 
 constexpr bool is_structural(FaultKind kind) { return kind <= FaultKind::receiver_missing; }
@@ -50,11 +55,22 @@ struct Place {
 struct Fault {
   FaultKind kind;
   Place place;
-  textio::TextPosition where;  // the value that failed, or where the file ended
+  textio::TextPosition where;                   // the value that failed, or where the file ended
+  textio::IoStatus status = textio::IoStatus::ok;  // why a read failed
+  std::size_t value = 0;                        // which value of the entry, from 0
 };
 
-// "Stop: ", the message and a full stop; ends the run.
-[[noreturn]] void emsgstop(std::string_view message);
+// A data file: the name that messages give, and what is opened.
+struct DataFile {
+  std::string name;
+  std::string path;
+};
+
+// Ends the run at a fault of an entry: the console line in the pass's words
+// and, on standard error, where the fault is and what is wrong, with a hint
+// where `earlier` (a fault of a value before it) is its likely cause.
+[[noreturn]] void stop_at(const Fault& fault, Pass pass, const DataFile& file,
+                          const std::optional<Fault>& earlier = std::nullopt);
 
 // The message of a fault found in `pass`: the scan's words for the file's
 // structure, the load's for everything else.
@@ -71,10 +87,25 @@ enum class FileStop {
   header_unreadable_in_load,
   close_after_load,
 };
-std::string file_stop_message(FileStop stop, std::string_view name);
+// Ends the run at a stop about the file: `reason` is the system's, `header`
+// the reading of the header where it failed.
+struct HeaderRead {
+  textio::IoStatus status;
+  textio::TextPosition where;
+  std::int32_t announced;
+};
+[[noreturn]] void stop_at(FileStop stop, const DataFile& file, std::string_view reason = {},
+                          const std::optional<HeaderRead>& header = std::nullopt);
 
 // The scan's notice of the number of soundings found.
 std::string count_notice(std::string_view name, std::int64_t found, std::int64_t announced);
+
+// Where a byte of the file stands: its line and column, from 1.
+struct LineColumn {
+  std::uint64_t line = 1;
+  std::uint64_t column = 1;
+};
+LineColumn locate(const std::string& path, const textio::TextPosition& where);
 
 // The sounding number in 5 positions, the others in 2, moved to the left and
 // without trailing blanks; asterisks when too wide.

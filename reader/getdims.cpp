@@ -131,13 +131,15 @@ struct Joined {
   std::int64_t soundings = 0;
   Dimensions largest;
   std::optional<Fault> fault;
+  std::int64_t empty_values = 0;
+  std::optional<Fault> first_empty;
   bool overflow = false;
   std::vector<SoundingArrays::Move> moves;
 };
 
 // The pieces' outcomes in file order: each piece counts from the end of the
 // one before it; pieces that a walk passed over count for nothing.
-Joined join(const std::string& path, std::vector<Piece>& pieces) {
+Joined join(const DataFile& file, std::vector<Piece>& pieces) {
   Joined all;
   for (std::size_t i = 0;;) {
     Piece& piece = pieces[i];
@@ -145,19 +147,21 @@ Joined join(const std::string& path, std::vector<Piece>& pieces) {
       // Only where the file went away, or where a piece was given up after
       // a fault in a piece that a walk passed over: walk it here, counting.
       textio::InputUnit unit;
-      if (unit.open(path, piece.offset) == IoStatus::ok) {
+      if (unit.open(file.path, piece.offset) == IoStatus::ok) {
         EntryReader in(unit);
         piece.outcome = EntryWalk(in, Pass::scan).run(piece.room_first, {});
       }
       piece.outcome.overflow = true;
     }
     const WalkOutcome& o = piece.outcome;
-    if (o.fault) emsgstop(fault_message(numbered(*o.fault, piece, all.soundings), Pass::scan, ""));
     if (!all.fault && o.deferred) all.fault = numbered(*o.deferred, piece, all.soundings);
+    if (!all.first_empty && o.first_empty) all.first_empty = numbered(*o.first_empty, piece, all.soundings);
+    all.empty_values += o.empty_values;
+    if (o.fault) stop_at(numbered(*o.fault, piece, all.soundings), Pass::scan, file, all.fault);
     all.moves.push_back({piece.room_first, o.soundings, all.soundings + 1});
     all.soundings += o.soundings;
     if (all.soundings > std::numeric_limits<std::int32_t>::max()) {
-      emsgstop(fault_message(Fault{FaultKind::sounding_unreadable, {all.soundings}, {}}, Pass::scan, ""));
+      stop_at(Fault{FaultKind::sounding_unreadable, {all.soundings}, {}}, Pass::scan, file);
     }
     all.largest.maxfreq = std::max(all.largest.maxfreq, o.largest.maxfreq);
     all.largest.maxtx = std::max(all.largest.maxtx, o.largest.maxtx);
@@ -171,15 +175,19 @@ Joined join(const std::string& path, std::vector<Piece>& pieces) {
 }  // namespace
 
 Scan getdims(const DataFile& file, textio::Console& console, const ReadOptions& options) {
-  if (!textio::file_exists(file.path)) emsgstop(file_stop_message(FileStop::missing, file.name));
+  if (!textio::file_exists(file.path)) stop_at(FileStop::missing, file);
   textio::InputUnit unit(kSampleBuffer);
-  if (unit.open(file.path) != IoStatus::ok) emsgstop(file_stop_message(FileStop::open_for_scan, file.name));
+  if (unit.open(file.path) != IoStatus::ok) stop_at(FileStop::open_for_scan, file, unit.error_text());
   std::int32_t announced = 0;
   const textio::Item header[] = {textio::Item::of(announced)};
-  if (textio::FreeFormatReader(unit).read(header) != IoStatus::ok) {
-    emsgstop(file_stop_message(FileStop::header_unreadable, file.name));
+  textio::FreeFormatReader header_reader(unit);
+  const IoStatus status = header_reader.read(header);
+  if (status != IoStatus::ok) {
+    stop_at(FileStop::header_unreadable, file, {}, HeaderRead{status, header_reader.value_position(), announced});
   }
-  if (announced < 1) emsgstop(file_stop_message(FileStop::header_count_low, file.name));
+  if (announced < 1) {
+    stop_at(FileStop::header_count_low, file, {}, HeaderRead{status, header_reader.value_position(), announced});
+  }
   const std::uint64_t first_offset = unit.position();
   const std::uint64_t file_bytes = unit.file_size();
 
@@ -198,12 +206,15 @@ Scan getdims(const DataFile& file, textio::Console& console, const ReadOptions& 
     arrays = guess_arrays(sample.outcome.largest, capacity, options);
   }
   walk_pieces(file.path, pieces, starts, arrays ? &*arrays : nullptr);
-  const Joined all = join(file.path, pieces);
+  const Joined all = join(file, pieces);
 
   Scan scan;
   scan.dims = all.largest;
   scan.dims.nsound = static_cast<std::int32_t>(all.soundings);
   scan.fault = all.fault;
+  scan.announced = announced;
+  scan.empty_values = all.empty_values;
+  scan.first_empty = all.first_empty;
   scan.pieces = pieces.size();
   if (arrays && !all.overflow && !all.fault) {
     if (pieces.size() > 1) {
@@ -217,7 +228,7 @@ Scan getdims(const DataFile& file, textio::Console& console, const ReadOptions& 
     scan.loaded = true;
   }
   console.write_record(count_notice(file.name, scan.dims.nsound, announced));
-  if (unit.close() != IoStatus::ok) emsgstop(file_stop_message(FileStop::close_after_scan, file.name));
+  if (unit.close() != IoStatus::ok) stop_at(FileStop::close_after_scan, file, unit.error_text());
   return scan;
 }
 

@@ -16,12 +16,6 @@
 
 namespace korvan::reader {
 
-// A data file: the name that messages give, and what is opened.
-struct DataFile {
-  std::string name;
-  std::string path;
-};
-
 struct ReadOptions {
   std::uint64_t pieces_minimum_bytes = kPiecesMinimumBytes;
   std::uint64_t max_array_bytes = kMaxArrayBytes;  // larger arrays are not made on the way
@@ -34,7 +28,12 @@ struct Scan {
   std::optional<SoundingArrays> arrays;  // the arrays, filled when `loaded`
   bool loaded = false;
   std::optional<Fault> fault;  // the first fault of a value, for the load to report
-  std::size_t pieces = 1;      // how many pieces the file was read in
+  std::int32_t announced = 0;  // the header's number of soundings
+  // Values of the column file that the file leaves empty (written as 0):
+  // how many, and the first.
+  std::int64_t empty_values = 0;
+  std::optional<Fault> first_empty;
+  std::size_t pieces = 1;  // how many pieces the file was read in
 };
 
 }  // namespace korvan::reader

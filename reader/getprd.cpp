@@ -10,23 +10,23 @@
 namespace korvan::reader::getprd_mod {
 
 void getprd(const DataFile& file, Scan& scan) {
-  if (scan.fault) emsgstop(fault_message(*scan.fault, Pass::load, file.name));
+  if (scan.fault) stop_at(*scan.fault, Pass::load, file);
   if (scan.loaded) return;
 
-  if (!textio::file_exists(file.path)) emsgstop(file_stop_message(FileStop::missing, file.name));
+  if (!textio::file_exists(file.path)) stop_at(FileStop::missing, file);
   textio::InputUnit unit;
-  if (unit.open(file.path) != textio::IoStatus::ok) emsgstop(file_stop_message(FileStop::open_for_load, file.name));
+  if (unit.open(file.path) != textio::IoStatus::ok) stop_at(FileStop::open_for_load, file, unit.error_text());
   std::int32_t announced = 0;  // read and not used: the scan's count rules
   const textio::Item header[] = {textio::Item::of(announced)};
   if (textio::FreeFormatReader(unit).read(header) != textio::IoStatus::ok) {
-    emsgstop(file_stop_message(FileStop::header_unreadable_in_load, file.name));
+    stop_at(FileStop::header_unreadable_in_load, file, "the number of soundings cannot be read again");
   }
   EntryReader in(unit);
   EntryWalk::Limits all;
   all.soundings = scan.dims.nsound;
   const WalkOutcome outcome = EntryWalk(in, Pass::load, &*scan.arrays, scan.dims.nsound).run(1, all);
-  if (outcome.fault) emsgstop(fault_message(*outcome.fault, Pass::load, file.name));
-  if (unit.close() != textio::IoStatus::ok) emsgstop(file_stop_message(FileStop::close_after_load, file.name));
+  if (outcome.fault) stop_at(*outcome.fault, Pass::load, file);
+  if (unit.close() != textio::IoStatus::ok) stop_at(FileStop::close_after_load, file, unit.error_text());
   scan.loaded = true;
 }
 

@@ -96,4 +96,14 @@ RunResult run_converter(const std::filesystem::path& dir, std::string_view input
   return result;
 }
 
+bool only_diagnostics(std::string_view err) {
+  while (!err.empty()) {
+    if (err.substr(0, 12) != "korvan2col: ") return false;
+    const std::size_t end = err.find('\n');
+    if (end == std::string_view::npos) return false;
+    err.remove_prefix(end + 1);
+  }
+  return true;
+}
+
 }  // namespace korvan::testing

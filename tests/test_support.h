@@ -38,6 +38,10 @@ struct RunResult {
 RunResult run_converter(const std::filesystem::path& dir, std::string_view input,
                         std::string_view arguments = "", std::string_view shell_prefix = "");
 
+// Whether every line of a run's standard error is one of the converter's
+// own: "korvan2col: ...".
+bool only_diagnostics(std::string_view err);
+
 // Whether the suite is built with the sanitizers (sweeps then run smaller).
 constexpr bool kSanitized =
 #ifdef KORVAN_SANITIZED

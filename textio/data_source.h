@@ -11,11 +11,9 @@
 #include <utility>
 #include <variant>
 
-namespace korvan::textio {
+#include "textio/input_unit.h"
 
-// Records longer than this cannot be any entry of a data file; a copy stops
-// after the first one.
-inline constexpr std::size_t kMaxRecordBytes = std::size_t{16} << 20;
+namespace korvan::textio {
 
 // How many of a file's first bytes looks_compressed_or_binary looks at.
 inline constexpr std::size_t kHintBytes = 4096;

@@ -89,7 +89,10 @@ void FreeFormatReader::resume(std::string_view record, std::uint64_t record_offs
   text_length_ = text_length;
 }
 
-IoStatus FreeFormatReader::next(const Item& item) { return slash_seen_ ? IoStatus::ok : fill(item); }
+IoStatus FreeFormatReader::next(const Item& item) {
+  left_unchanged_ = true;
+  return slash_seen_ ? IoStatus::ok : fill(item);
+}
 
 IoStatus FreeFormatReader::fill(const Item& item) {
   // The common case first: no repeat pending, and after any blanks a plain
@@ -112,6 +115,7 @@ IoStatus FreeFormatReader::fill(const Item& item) {
       if (after != nullptr) {
         pos_ = static_cast<std::size_t>(after - base);
         null_comma_ = false;
+        left_unchanged_ = false;
         return IoStatus::ok;
       }
       const char* const start = p;
@@ -125,6 +129,7 @@ IoStatus FreeFormatReader::fill(const Item& item) {
       if ((seen & kStar) == 0) {
         pos_ = static_cast<std::size_t>(p - base);
         null_comma_ = false;
+        left_unchanged_ = false;
         if (item.kind == ItemKind::text && item.value_length == nullptr) {
           // A letter, mostly: copied here rather than through store().
           auto* field = static_cast<char*>(item.target);
@@ -147,7 +152,9 @@ IoStatus FreeFormatReader::fill(const Item& item) {
     slash_seen_ = true;
     return IoStatus::ok;
   }
-  return found == Found::value ? store(item, value, quoted) : IoStatus::ok;
+  if (found != Found::value) return IoStatus::ok;
+  left_unchanged_ = false;
+  return store(item, value, quoted);
 }
 
 IoStatus FreeFormatReader::next_value(const Item& item, Found& found, std::string_view& value,

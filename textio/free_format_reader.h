@@ -59,6 +59,8 @@ class FreeFormatReader {
 
   // Where the last value looked for began (or where the input ended).
   TextPosition value_position() const { return {record_offset_, value_start_}; }
+  // Whether next() left its item as it was: a null, or an item after a slash.
+  bool left_unchanged() const { return left_unchanged_; }
 
  private:
   enum class Found { value, null, slash };
@@ -81,6 +83,7 @@ class FreeFormatReader {
   std::string_view repeat_value_;
   std::uint64_t record_offset_ = 0;
   std::size_t value_start_ = 0;
+  bool left_unchanged_ = false;
   std::string quoted_;  // a quoted value, kept up to the longest field's length
   std::size_t quoted_length_ = 0;       // its full length
   std::size_t quoted_significant_ = 0;  // its length without trailing blanks

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <string>
 #include <new>
 #include <string>
 
@@ -33,23 +35,39 @@ InputUnit::~InputUnit() {
 }
 
 IoStatus InputUnit::open(std::string_view name, std::uint64_t offset) {
+  error_ = EINVAL;
   if (fd_ >= 0 || name.find('\0') != std::string_view::npos) return IoStatus::failed;
   const std::string path(name);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  error_ = errno;
   if (fd < 0) return IoStatus::failed;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    error_ = S_ISDIR(info.st_mode) ? EISDIR : errno;
     ::close(fd);
     return IoStatus::failed;
   }
+  // Editors on some systems begin a text file with a byte-order mark.
+  char mark[3] = {};
+  if (offset == 0 && ::pread(fd, mark, sizeof mark, 0) == 3 && mark[0] == '\xEF' && mark[1] == '\xBB' &&
+      mark[2] == '\xBF') {
+    offset = sizeof mark;
+  }
   if (offset > 0 && ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    error_ = errno;
     ::close(fd);
     return IoStatus::failed;
   }
   attach(fd);
   owns_fd_ = true;
+  record_limit_ = kMaxRecordBytes;
   consumed_ = static_cast<std::size_t>(offset);
   return IoStatus::ok;
+}
+
+std::string InputUnit::error_text() const {
+  if (error_ == 0) return "a line of more than " + std::to_string(kMaxRecordBytes >> 20) + " MiB";
+  return std::strerror(error_);
 }
 
 std::uint64_t InputUnit::file_size() const {
@@ -67,11 +85,14 @@ void InputUnit::attach(int fd) {
   }
   pos_ = end_ = consumed_ = 0;
   has_last_ = input_ended_ = read_error_ = false;
+  read_status_ = IoStatus::ok;
+  record_limit_ = std::numeric_limits<std::size_t>::max();
 }
 
 IoStatus InputUnit::close() {
   if (fd_ < 0) return IoStatus::failed;
   const int rc = owns_fd_ ? ::close(fd_) : 0;
+  error_ = errno;
   fd_ = -1;
   owns_fd_ = false;
   has_last_ = false;
@@ -90,13 +111,12 @@ IoStatus InputUnit::refill() {
     has_last_ = false;
   }
   if (end_ == capacity_) {
-    // One line fills the whole buffer: make room for the rest of it. If the
-    // memory is refused, the input counts as unreadable.
+    // One line fills the whole buffer: make room for the rest of it, unless
+    // it is longer than any entry. If the memory is refused, the input
+    // counts as unreadable.
+    if (capacity_ >= record_limit_) return refuse(IoStatus::too_long, 0);
     std::unique_ptr<char[]> bigger(new (std::nothrow) char[capacity_ * 2 + kRecordPadding]());
-    if (!bigger) {
-      read_error_ = true;
-      return IoStatus::failed;
-    }
+    if (!bigger) return refuse(IoStatus::failed, ENOMEM);
     std::memcpy(bigger.get(), buffer_.get(), end_);
     buffer_ = std::move(bigger);
     capacity_ *= 2;
@@ -117,15 +137,20 @@ IoStatus InputUnit::refill() {
       input_ended_ = true;
       return IoStatus::ok;
     }
-    if (errno != EINTR) {
-      read_error_ = true;
-      return IoStatus::failed;
-    }
+    if (errno != EINTR) return refuse(IoStatus::failed, errno);
   }
 }
 
+IoStatus InputUnit::refuse(IoStatus status, int error) {
+  read_error_ = true;
+  read_status_ = status;
+  error_ = error;
+  return status;
+}
+
 IoStatus InputUnit::next_record_refilling(std::string_view& record) {
-  if (fd_ < 0 || read_error_) return IoStatus::failed;
+  if (fd_ < 0) return IoStatus::failed;
+  if (read_error_) return read_status_;
   for (;;) {
     const char* base = buffer_.get();
     const char* nl = find_line_end(base + pos_, base + end_);
@@ -138,7 +163,8 @@ IoStatus InputUnit::next_record_refilling(std::string_view& record) {
       if (pos_ == end_) return IoStatus::end_of_file;
       stop = next = end_;  // a last line without a line end
     } else {
-      if (refill() != IoStatus::ok) return IoStatus::failed;
+      const IoStatus refilled = refill();
+      if (refilled != IoStatus::ok) return refilled;
       continue;
     }
     take_record(stop, next, record);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "textio/status.h"
@@ -19,6 +20,11 @@
 namespace korvan::textio {
 
 inline constexpr std::size_t kDefaultInputCapacity = std::size_t{1} << 20;
+
+// A record longer than this cannot be any entry of a data file (real ones
+// hold a few dozen bytes): reading it is refused rather than growing the
+// buffer until memory runs out.
+inline constexpr std::size_t kMaxRecordBytes = std::size_t{16} << 20;
 
 // Readable bytes behind every record that next_record delivers, all of them
 // beyond the record's end: the quick readers load whole words and compare
@@ -40,11 +46,15 @@ class InputUnit {
 
   // Connects an existing regular file for reading; fails for a directory.
   // With an offset, reading starts there (a line start, for a second reader
-  // of the same file); positions stay counted from the file's start.
+  // of the same file); positions stay counted from the file's start. A
+  // UTF-8 byte-order mark at the start of the file is passed over.
   IoStatus open(std::string_view name, std::uint64_t offset = 0);
+  // Why the last operation that failed failed, in the system's words.
+  std::string error_text() const;
   // Bytes in the file, for a connected regular file.
   std::uint64_t file_size() const;
-  // Connects an already open descriptor (standard input); it is not closed.
+  // Connects an already open descriptor (standard input); it is not closed,
+  // and its records may be of any length.
   void attach(int fd);
   IoStatus close();
   bool is_open() const { return fd_ >= 0; }
@@ -88,6 +98,7 @@ class InputUnit {
 
  private:
   IoStatus refill();
+  IoStatus refuse(IoStatus status, int error);
   IoStatus next_record_refilling(std::string_view& record);
   void skip_blank_records_slowly();
 
@@ -135,6 +146,9 @@ class InputUnit {
   bool has_last_ = false;
   bool input_ended_ = false;    // end of file or Ctrl-Z seen
   bool read_error_ = false;
+  IoStatus read_status_ = IoStatus::ok;  // what every read gives after a read error
+  int error_ = 0;                        // errno of the last failure, 0 for a record too long
+  std::size_t record_limit_ = kMaxRecordBytes;
 };
 
 }  // namespace korvan::textio

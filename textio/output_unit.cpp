@@ -33,11 +33,15 @@ IoStatus OutputUnit::open_replacing(std::string_view name) {
   if (fd_ >= 0) return IoStatus::failed;
   const std::string path(name);
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  error_ = errno;
   return fd_ >= 0 ? IoStatus::ok : IoStatus::failed;
 }
 
+std::string OutputUnit::error_text() const { return std::strerror(error_); }
+
 // Names the record that holds the first byte that did not reach the file.
 void OutputUnit::note_failure(std::size_t written) {
+  error_ = errno;
   broken_ = true;
   for (const Pending& run : pending_) {
     const std::size_t end = run.start + run.record_bytes * run.count;
@@ -141,6 +145,7 @@ IoStatus OutputUnit::write_direct(const char* data, std::size_t bytes, std::size
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
+    error_ = errno;
     broken_ = true;
     failed_tag_ = first_tag + done / record_bytes;
     return IoStatus::failed;

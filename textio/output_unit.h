@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -47,6 +48,8 @@ class OutputUnit {
   IoStatus flush();
 
   RecordTag failed_record() const { return failed_tag_; }
+  // Why the open or a write failed, in the system's words.
+  std::string error_text() const;
 
  private:
   // A run of equally long records in the buffer (most often just one).
@@ -69,6 +72,7 @@ class OutputUnit {
   std::vector<Pending> pending_;
   bool broken_ = false;
   RecordTag failed_tag_ = 0;
+  int error_ = 0;
 };
 
 }  // namespace korvan::textio

@@ -35,6 +35,7 @@ bool ValueCursor::general(const char* before, std::size_t taken, const Items& it
   for (std::size_t i = taken; i < items.count && status_ == IoStatus::ok; ++i) {
     status_ = reader_.next(items.items[i]);
     if (values_ < kMaxValues) positions_[values_] = reader_.value_position();
+    if (status_ == IoStatus::ok && reader_.left_unchanged() && values_ < 32) nulls_ |= std::uint32_t{1} << values_;
     ++values_;
   }
   return status_ == IoStatus::ok;

@@ -75,6 +75,7 @@ class ValueCursor {
     quick_ = status_ == IoStatus::ok;
     have_record_ = quick_;
     confined_ = confined;
+    nulls_ = 0;
     return status_;
   }
 
@@ -104,6 +105,11 @@ class ValueCursor {
   // failed stood (the value it could not take, or where the input ended).
   TextPosition value_position(std::size_t ordinal) const;
   TextPosition failure_position() const;
+  // The values of the entry (bit n for value n) that a null or a slash left
+  // as they were; the quick way never does.
+  std::uint32_t nulls() const { return nulls_; }
+  // Which value of the entry (from 0) the read that failed was looking for.
+  std::size_t failed_value() const { return values_ == 0 ? 0 : values_ - 1; }
 
   // Positions are kept for this many values of an entry, more than any has.
   static constexpr std::size_t kMaxValues = 12;
@@ -208,6 +214,7 @@ class ValueCursor {
   bool have_record_ = false;
   bool confined_ = false;
   std::size_t values_ = 0;  // values of the entry read the general way, with those before
+  std::uint32_t nulls_ = 0;
   std::array<TextPosition, kMaxValues> positions_{};
 };
 
