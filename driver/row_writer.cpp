@@ -28,41 +28,9 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kCoordinateWidth = 15;
 constexpr std::size_t kFieldWidth = std::tuple_size_v<Field>;
 
-// Which value goes into each data column, decided once from sounding 1.
-struct Column {
-  std::int32_t it;
-  std::int32_t ifreq;
-  bool inphase;
-};
-
-std::vector<Column> column_plan(const reader::SoundingArrays& a) {
-  std::vector<Column> plan;
-  const std::int32_t nfreq = a.nfreqs(1);
-  for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) {
-    const std::int32_t ntx = a.nt(ifreq, 1);
-    for (std::int32_t it = 1; it <= ntx; ++it) {
-      switch (a.octype(1, it, ifreq, 1)) {
-        case 'i':
-          plan.push_back({it, ifreq, true});
-          break;
-        case 'q':
-          plan.push_back({it, ifreq, false});
-          break;
-        case 'b':
-          plan.push_back({it, ifreq, true});
-          plan.push_back({it, ifreq, false});
-          break;
-        default:
-          estop("second instance of inphase/quadrature inconsistency");
-      }
-    }
-  }
-  return plan;
-}
-
 class RowRenderer {
  public:
-  RowRenderer(const reader::SoundingArrays& a, const std::vector<Column>& plan, const textio::Format::TextLayout& layout,
+  RowRenderer(const reader::SoundingArrays& a, const ColumnPlan& plan, const textio::Format::TextLayout& layout,
               const std::vector<std::size_t>& lengths)
       : a_(a), plan_(plan), layout_(layout), lengths_(lengths) {}
 
@@ -99,7 +67,7 @@ class RowRenderer {
 
  private:
   const reader::SoundingArrays& a_;
-  const std::vector<Column>& plan_;
+  const ColumnPlan& plan_;
   const textio::Format::TextLayout& layout_;
   const std::vector<std::size_t>& lengths_;  // each field's width
 };
@@ -199,10 +167,9 @@ class ChunkPipeline {
 
 }  // namespace
 
-void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, std::vector<Field>& fields_a,
-                textio::OutputUnit& out) {
+void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, const ColumnPlan& plan,
+                std::vector<Field>& fields_a, textio::OutputUnit& out) {
   if (nsound < 1) return;
-  const std::vector<Column> plan = column_plan(a);
   // The row format text, built from the number of fields; every row has the
   // same number, so it is built and compiled once.
   const std::size_t counter = plan.size() + 1;

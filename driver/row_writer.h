@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "driver/column_header.h"
+#include "driver/column_plan.h"
 #include "reader/sounding_arrays.h"
 #include "textio/output_unit.h"
 
 namespace korvan::driver {
 
-void write_rows(const reader::SoundingArrays& arrays, std::int32_t nsound, std::vector<Field>& fields_a,
-                textio::OutputUnit& out);
+void write_rows(const reader::SoundingArrays& arrays, std::int32_t nsound, const ColumnPlan& plan,
+                std::vector<Field>& fields_a, textio::OutputUnit& out);
 
 }  // namespace korvan::driver

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "driver/column_header.h"
+#include "driver/column_plan.h"
 #include "driver/output_records.h"
 #include "driver/row_writer.h"
 #include "driver/stops.h"
@@ -73,6 +74,7 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
     reader::getprd_mod::getprd(name, dims, *arrays, split);
   }
   check_suitability(*arrays, dims.nsound);
+  const ColumnPlan plan = make_column_plan(*arrays);
 
   console.write_record("  Writing converted data to file \"vask.out\".");
   textio::OutputUnit out;
@@ -82,8 +84,8 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   write_header_line(out, "/    1  x-coordinate;", OutputRecord::header);
   write_header_line(out, "/    2  y-coordinate;", OutputRecord::header);
   write_header_line(out, "/    3  height (m);", OutputRecord::header);
-  std::vector<Field> fields_a = write_column_header(*arrays, out);
-  write_rows(*arrays, dims.nsound, fields_a, out);
+  std::vector<Field> fields_a = write_column_header(plan, out);
+  write_rows(*arrays, dims.nsound, plan, fields_a, out);
   // "Done." only once every byte is in the file.
   if (out.flush() != IoStatus::ok) estop(write_failure_message(out.failed_record()));
   console.write_record(" Done.");
