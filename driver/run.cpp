@@ -46,13 +46,13 @@ void write_header_line(textio::OutputUnit& out, std::string_view text, OutputRec
 
 }  // namespace
 
-void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
-                    std::optional<std::string_view> name_argument) {
+void run_conversion(textio::InputUnit& standard_input, textio::Console& console, const ConversionOptions& options) {
   console.write_record(" Converting from KORVAN predicted data format.");
   std::string name;
-  if (name_argument) {
-    if (name_argument->size() > kNameLength) estop("file name longer than 99 characters");
-    name = std::string(*name_argument);
+  if (options.data_name) {
+    // A name on the command line has no field to fit: any length the system
+    // takes will do.
+    name = *options.data_name;
   } else {
     console.write_open_record("  Enter the name of the data file ... ");
     name = read_name(standard_input);
