@@ -1,8 +1,9 @@
-// The column label lines of vask.out, one per data column, in the order the
+// The column label lines of the vask.out layout, one per data column, in the order the
 // rows use: frequencies, then transmitters, then in-phase before quadrature.
 #pragma once
 
 #include <array>
+#include <string_view>
 #include <vector>
 
 #include "driver/column_plan.h"
@@ -15,6 +16,6 @@ using Field = std::array<char, 12>;
 
 // Writes one label line per planned column and returns fields_a, sized for
 // the height and every data column.
-std::vector<Field> write_column_header(const ColumnPlan& plan, textio::OutputUnit& out);
+std::vector<Field> write_column_header(const ColumnPlan& plan, textio::OutputUnit& out, std::string_view file_name);
 
 }  // namespace korvan::driver

@@ -5,6 +5,8 @@
 #include <new>
 #include <span>
 
+#include <unistd.h>
+
 #include "driver/command_line.h"
 #include "driver/run.h"
 #include "textio/console.h"
@@ -49,7 +51,8 @@ int main(int argc, char** argv) {
 
   // A closed console must not kill the run half way through vask.out.
   std::signal(SIGPIPE, SIG_IGN);
-  textio::Console console;
+  // With the rows on standard output, the dialogue keeps out of their way.
+  textio::Console console(command.options.output_name == "-" ? STDERR_FILENO : STDOUT_FILENO);
   textio::InputUnit standard_input;
   standard_input.attach(0);
   try {

@@ -16,7 +16,6 @@
 #include <thread>
 
 #include "driver/output_records.h"
-#include "driver/stops.h"
 #include "textio/fixed_format.h"
 #include "textio/format.h"
 
@@ -72,10 +71,11 @@ class RowRenderer {
   const std::vector<std::size_t>& lengths_;  // each field's width
 };
 
-void write_chunk(textio::OutputUnit& out, const std::string& chunk, std::size_t record_bytes, std::int32_t first) {
+void write_chunk(textio::OutputUnit& out, std::string_view file_name, const std::string& chunk, std::size_t record_bytes,
+                 std::int32_t first) {
   if (out.write_block(chunk.data(), chunk.size(), record_bytes, record_tag(OutputRecord::row, first)) !=
       textio::IoStatus::ok) {
-    estop(write_failure_message(out.failed_record()));
+    stop_for_lost_record(out, file_name);
   }
 }
 
@@ -105,13 +105,13 @@ class ChunkPipeline {
   ChunkPipeline(const ChunkPipeline&) = delete;
   ChunkPipeline& operator=(const ChunkPipeline&) = delete;
 
-  void write_all(textio::OutputUnit& out) {
+  void write_all(textio::OutputUnit& out, std::string_view file_name) {
     std::unique_lock lock(mutex_);
     while (written_ < chunks_) {
       const std::int64_t next = written_;
       if (ready_[slot(next)] == next) {
         lock.unlock();
-        write_chunk(out, buffers_[slot(next)], renderer_.record_bytes(), first_row(next));
+        write_chunk(out, file_name, buffers_[slot(next)], renderer_.record_bytes(), first_row(next));
         lock.lock();
         ++written_;
         changed_.notify_all();
@@ -168,7 +168,7 @@ class ChunkPipeline {
 }  // namespace
 
 void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, const ColumnPlan& plan,
-                std::vector<Field>& fields_a, textio::OutputUnit& out) {
+                std::vector<Field>& fields_a, textio::OutputUnit& out, std::string_view file_name) {
   if (nsound < 1) return;
   // The row format text, built from the number of fields; every row has the
   // same number, so it is built and compiled once.
@@ -189,13 +189,13 @@ void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, const Colu
     std::string chunk;
     for (std::int64_t first = 1; first <= nsound; first += kRowsPerChunk) {
       renderer.render(static_cast<std::int32_t>(first), chunk_end(first), chunk);
-      write_chunk(out, chunk, record_bytes, static_cast<std::int32_t>(first));
+      write_chunk(out, file_name, chunk, record_bytes, static_cast<std::int32_t>(first));
     }
     return;
   }
 
   ChunkPipeline pipeline(renderer, nsound);
-  pipeline.write_all(out);
+  pipeline.write_all(out, file_name);
 }
 
 }  // namespace korvan::driver

@@ -36,6 +36,12 @@ IoStatus OutputUnit::open_replacing(std::string_view name) {
   return fd_ >= 0 ? IoStatus::ok : IoStatus::failed;
 }
 
+IoStatus OutputUnit::attach(int fd) {
+  if (fd_ >= 0 || fd < 0) return IoStatus::failed;
+  fd_ = fd;
+  return IoStatus::ok;
+}
+
 // Names the record that holds the first byte that did not reach the file.
 void OutputUnit::note_failure(std::size_t written) {
   broken_ = true;
