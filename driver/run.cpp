@@ -13,6 +13,7 @@
 
 #include "driver/column_header.h"
 #include "driver/column_plan.h"
+#include "driver/csv_writer.h"
 #include "driver/diagnostics.h"
 #include "driver/output_records.h"
 #include "driver/row_writer.h"
@@ -131,7 +132,11 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   console.write_record("  Writing converted data to file \"" + output + "\".");
   textio::OutputUnit out;
   open_output(out, output, output_chosen(options));
-  write_vask_layout(*arrays, dims.nsound, plan, name, out, output);
+  if (options.format == OutputFormat::csv) {
+    write_csv(*arrays, dims.nsound, plan, {}, {}, out, output);
+  } else {
+    write_vask_layout(*arrays, dims.nsound, plan, name, out, output);
+  }
   // "Done." only once every byte is in the file.
   if (out.flush() != IoStatus::ok) stop_for_lost_record(out, output);
   console.write_record(" Done.");
