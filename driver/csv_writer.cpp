@@ -9,19 +9,27 @@
 
 #include "driver/chunk_pipeline.h"
 #include "driver/output_records.h"
+#include "driver/shortest_decimal.h"
 
 namespace korvan::driver {
 namespace {
 
-// The longest shortest texts: sign, 9 or 17 significant digits, point and
-// exponent ("-1.2345678e-38", "-1.2345678901234567e-308").
-constexpr std::size_t kMaxFloatText = 15;
+// The longest shortest text of a double: sign, 17 significant digits, point
+// and exponent ("-1.2345678901234567e-308").
+constexpr std::size_t kMaxFloatText = kMaxShortestFloat;
 constexpr std::size_t kMaxDoubleText = 24;
 
 // The shortest text that reads back to the same value. Zero of either sign
 // is "0": a "-0" helps no reader of a table.
-template <typename T>
-char* put_number(char* at, T value) {
+char* put_number(char* at, float value) {
+  if (value == 0) {
+    *at = '0';
+    return at + 1;
+  }
+  return put_shortest(at, value);
+}
+
+char* put_number(char* at, double value) {
   if (value == 0) {
     *at = '0';
     return at + 1;
@@ -50,16 +58,22 @@ class CsvRows final : public ChunkedRows {
  public:
   CsvRows(const reader::SoundingArrays& a, const ColumnPlan& plan, std::span<const double> x_exact,
           std::span<const double> y_exact, textio::OutputUnit& out, std::string_view file_name)
-      : a_(a), plan_(plan), x_exact_(x_exact), y_exact_(y_exact), out_(out), file_name_(file_name) {}
+      : a_(a), plan_(plan), x_exact_(x_exact), y_exact_(y_exact), out_(out), file_name_(file_name) {
+    for (const DataColumn& column : plan) {
+      places_.push_back({a.prd.linear_index(1, column.it, column.ifreq, 1), column.inphase ? 'q' : 'i', column.inphase});
+    }
+  }
 
   std::size_t max_chunk_bytes(std::int32_t rows) const override {
-    // x and y, the height, each data column with its comma, the line end.
+    // x and y, the height, each data column with its comma, the line end;
+    // after the last, the room that writing a number may take past its end.
     const std::size_t row = 2 * (kMaxDoubleText + 1) + kMaxFloatText + plan_.size() * (kMaxFloatText + 1) + 1;
-    return static_cast<std::size_t>(rows) * row;
+    return static_cast<std::size_t>(rows) * row + kShortestFloatRoom;
   }
 
   void render(RowChunk& chunk) const override {
-    chunk.text.resize(max_chunk_bytes(chunk.last - chunk.first));
+    const std::size_t room = max_chunk_bytes(chunk.last - chunk.first);
+    if (chunk.text.size() < room) chunk.text.resize(room);
     chunk.row_ends.clear();
     char* const start = chunk.text.data();
     char* at = start;
@@ -67,7 +81,7 @@ class CsvRows final : public ChunkedRows {
       at = render_row(isound, at);
       chunk.row_ends.push_back(static_cast<std::size_t>(at - start));
     }
-    chunk.text.resize(static_cast<std::size_t>(at - start));
+    chunk.length = static_cast<std::size_t>(at - start);
   }
 
   void write(const RowChunk& chunk) override {
@@ -97,11 +111,11 @@ class CsvRows final : public ChunkedRows {
     at = index < y_exact_.size() ? put_number(at, y_exact_[index]) : put_number(at, a_.soundy(isound));
     *at++ = ',';
     at = put_number(at, -a_.zt(1, 1, isound));
-    for (const DataColumn& column : plan_) {
+    const std::int64_t sounding_start = (isound - 1) * a_.prd.slice();
+    for (const ColumnPlace& column : places_) {
       *at++ = ',';
-      // The receiver's component and datum share their place in the arrays.
-      const std::int64_t k = a_.prd.linear_index(1, column.it, column.ifreq, isound);
-      if (a_.octype.at(k) == (column.inphase ? 'q' : 'i')) continue;
+      const std::int64_t k = sounding_start + column.place;
+      if (a_.octype.at(k) == column.lacking) continue;
       const reader::Datum& datum = a_.prd.at(k);
       at = put_number(at, column.inphase ? datum.inphase : datum.quadrature);
     }
@@ -109,8 +123,18 @@ class CsvRows final : public ChunkedRows {
     return at;
   }
 
+  // A data column's receiver in sounding 1, whose component and datum
+  // share their place in the arrays; a sounding's own lie a slice further
+  // on per sounding.
+  struct ColumnPlace {
+    std::int64_t place;
+    char lacking;  // the component letter of a sounding that lacks this column's part
+    bool inphase;
+  };
+
   const reader::SoundingArrays& a_;
   const ColumnPlan& plan_;
+  std::vector<ColumnPlace> places_;
   const std::span<const double> x_exact_;
   const std::span<const double> y_exact_;
   textio::OutputUnit& out_;

@@ -34,7 +34,8 @@ class VaskRows final : public ChunkedRows {
 
   // Each row with its CR LF.
   void render(RowChunk& chunk) const override {
-    chunk.text.resize(static_cast<std::size_t>(chunk.last - chunk.first) * record_bytes());
+    chunk.length = static_cast<std::size_t>(chunk.last - chunk.first) * record_bytes();
+    if (chunk.text.size() < chunk.length) chunk.text.resize(chunk.length);
     char* row = chunk.text.data();
     for (std::int32_t isound = chunk.first; isound < chunk.last; ++isound) {
       render_row(isound, row);
@@ -43,7 +44,7 @@ class VaskRows final : public ChunkedRows {
   }
 
   void write(const RowChunk& chunk) override {
-    if (out_.write_block(chunk.text.data(), chunk.text.size(), record_bytes(),
+    if (out_.write_block(chunk.text.data(), chunk.length, record_bytes(),
                          record_tag(OutputRecord::row, chunk.first)) != textio::IoStatus::ok) {
       stop_for_lost_record(out_, file_name_);
     }
