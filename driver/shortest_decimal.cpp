@@ -8,7 +8,6 @@
 // (tests/shortest_decimal_test.cpp sweeps a part of them).
 #include "driver/shortest_decimal.h"
 
-#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -99,24 +98,14 @@ struct ShortDigits {
   int significant;
 };
 
-// Step 4's verdict for each decade from -4 to 6 (row e + 4) and count of
-// significant digits d from 1 to 8 (column d - 1). std::to_chars takes the
-// fixed form unless the exponent form is shorter; the fixed form takes
-// e + 1 characters, or d + 1 when d > e + 1, or d + 1 - e for e < 0
+// Step 4: std::to_chars takes the fixed form unless the exponent form is
+// shorter. With d significant digits and the first at 10^e, the fixed form
+// takes e + 1 characters, or d + 1 when d > e + 1, or d + 1 - e for e < 0
 // ("0.00ddd"); the exponent form d, a point when d > 1, and four for "e+dd".
-constexpr bool fixed_is_shortest(int e, int d) {
+bool fixed_is_shortest(int e, int d) {
   const int fixed = e >= 0 ? (d > e + 1 ? d + 1 : e + 1) : d + 1 - e;
   return fixed <= d + (d > 1 ? 1 : 0) + 4;
 }
-constexpr auto kFixedIsShortest = [] {
-  std::array<std::array<bool, 8>, 11> table{};
-  for (int e = -4; e <= 6; ++e) {
-    for (int d = 1; d <= 8; ++d) {
-      table[static_cast<std::size_t>(e + 4)][static_cast<std::size_t>(d - 1)] = fixed_is_shortest(e, d);
-    }
-  }
-  return table;
-}();
 
 // Steps 1 to 4; false when the value needs the general way.
 bool short_digits(float magnitude, ShortDigits& out) {
@@ -165,8 +154,7 @@ bool short_digits(float magnitude, ShortDigits& out) {
     }
     out = {eight >> 8, decade, 7 - zeros};
   }
-  // Step 4.
-  return kFixedIsShortest[static_cast<std::size_t>(decade + 4)][static_cast<std::size_t>(out.significant - 1)];
+  return fixed_is_shortest(decade, out.significant);
 }
 
 // Step 5: the digits with the point where the decade puts it, in whole
@@ -175,7 +163,9 @@ char* put_fixed(char* at, const ShortDigits& digits) {
   if (digits.decade < 0) {
     // "0." and decade - 1 zeros, at most three of them, then the digits.
     const int zeros = -digits.decade - 1;
-    std::memcpy(at, "0.000", 5);
+    at[0] = '0';
+    at[1] = '.';
+    at[2] = at[3] = at[4] = '0';
     std::memcpy(at + 2 + zeros, &digits.word, 8);
     return at + 2 + zeros + digits.significant;
   }
