@@ -1,5 +1,7 @@
-# Convenience targets around CMake. `make test` builds and runs the whole
-# suite twice: optimised, then under AddressSanitizer and UBSan.
+# Convenience targets around CMake. `make` builds the converter alone (CLI11
+# is its one library); `make test` builds and runs the whole suite twice:
+# optimised, then under AddressSanitizer and UBSan. Each target turns on
+# what it needs (KORVAN_TESTS, KORVAN_BENCH).
 BUILD ?= build
 BUILD_SAN ?= build-sanitize
 PREFIX ?= /usr/local
@@ -12,23 +14,23 @@ all: build
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target korvan2col
 
 # The test builds treat warnings as errors.
 test-plain:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_WERROR=ON -DKORVAN_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-sanitize:
-	cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVAN_SANITIZE=ON -DKORVAN_BENCH=OFF -DKORVAN_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVAN_SANITIZE=ON -DKORVAN_TESTS=ON -DKORVAN_BENCH=OFF -DKORVAN_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	cd $(BUILD_SAN) && ctest --output-on-failure -j $(JOBS)
 
 test: test-plain test-sanitize
 
-# The big-survey benchmark: korvan2col next to cat and wc -l on surveys of
-# about 100, 200 and 400 MB. BENCH_ARGS go to bench/run_bench.sh, for
+# The big-survey benchmark: korvan2col next to cat and wc -l, and
+# --format csv next to the plain run, on surveys of about 100, 200 and 400 MB. BENCH_ARGS go to bench/run_bench.sh, for
 # instance BENCH_ARGS="--runs 5 --compare saved".
 BENCH_ARGS ?=
 bench:
@@ -46,8 +48,15 @@ fuzz:
 static-checks:
 	JOBS=$(JOBS) .ci/static-checks
 
+# Starts the converter interactively in a scratch directory under the build
+# directory, with the bundled surveys beside it, so that what it writes
+# stays out of the work tree.
+RUN_DIR = $(BUILD)/run
+
 run: build
-	$(BUILD)/driver/korvan2col
+	mkdir -p $(RUN_DIR)
+	cp examples/*.prd $(RUN_DIR)/
+	cd $(RUN_DIR) && $(abspath $(BUILD))/driver/korvan2col
 
 # Converts the bundled multi-frequency survey in a scratch directory, as a
 # user would with the name piped in, and shows what came out.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end benchmark of korvan2col on big synthetic surveys, next to two
-# floors that only read the file (cat > /dev/null and wc -l).
+# floors that only read the file (cat > /dev/null and wc -l), and of
+# korvan2col --format csv next to the plain run.
 #
 # usage: bench/run_bench.sh [--build DIR] [--runs N] [--sizes "100 200 400"]
 #                           [--frequencies F] [--transmitters T] [--seed S]
@@ -8,11 +9,11 @@
 #
 # The surveys are written once into DIR/bench-data (remade only when their
 # generator arguments change); the converter runs in DIR/bench-run/<size>,
-# where its vask.out stays. MB is 10^6 bytes, MiB 2^20 bytes; times are the
+# where its vask.out and vask.csv stay. MB is 10^6 bytes, MiB 2^20 bytes; times are the
 # median wall time of N runs ("cpu s": the converter's median user + system
 # time, less sensitive to a busy machine than the wall time).
 #
-# Output check: the sha256 of every vask.out is written to
+# Output check: the sha256 of every vask.out and vask.csv is written to
 # DIR/bench-run/vask.sha256 and compared with the previous run's sums.
 # --save DIR also copies the sums to DIR/vask.sha256; --compare DIR compares
 # them with DIR/vask.sha256 and makes the script fail when any output differs
@@ -124,14 +125,18 @@ for size in $sizes; do
     read -r t_cat _ < <(measure /dev/null /dev/null cat "$file")
     read -r t_wc _ < <(measure /dev/null /dev/null wc -l "$file")
     read -r t_k rss_k cpu_k < <(cd "$dir" && measure "$dir/stdin" "$dir/console.txt" "$korvan")
-    if ! grep -qx 'Done\.' "$dir/console.txt"; then
-      echo "run_bench: korvan2col did not finish on $name:" >&2
-      cat "$dir/console.txt" >&2
-      exit 1
-    fi
-    echo "$size $t_k $rss_k $t_cat $t_wc $cpu_k" >>"$results"
+    read -r t_csv _ cpu_csv < <(cd "$dir" && measure "$dir/stdin" "$dir/console-csv.txt" "$korvan" --format csv)
+    for console in "$dir/console.txt" "$dir/console-csv.txt"; do
+      if ! grep -qx 'Done\.' "$console"; then
+        echo "run_bench: korvan2col did not finish on $name:" >&2
+        cat "$console" >&2
+        exit 1
+      fi
+    done
+    echo "$size $t_k $rss_k $t_cat $t_wc $cpu_k $t_csv $cpu_csv" >>"$results"
   done
   echo "$(sha256sum <"$dir/vask.out" | cut -d' ' -f1)  ${size}mb  $(cat "$file.args")" >>"$sums"
+  echo "$(sha256sum <"$dir/vask.csv" | cut -d' ' -f1)  ${size}mb-csv  $(cat "$file.args")" >>"$sums"
 done
 
 # 3. The table.
@@ -167,6 +172,25 @@ for size in $sizes; do
   if [[ -z $first_size ]]; then first_size=$size first_time=$t_k first_bytes=$bytes; fi
   last_size=$size last_time=$t_k last_bytes=$bytes
 done
+
+# The same surveys written as CSV (--format csv), next to the plain run.
+echo
+printf '%-7s %9s %9s %9s %7s %7s %9s %9s\n' \
+  survey "input MB" "vask s" "csv s" "cpu s" "MB/s" "vask MB" "csv MB"
+for size in $sizes; do
+  file=$data/survey-${size}mb.prd
+  dir=$work/${size}mb
+  t_k=$(awk -v s="$size" '$1 == s { print $2 }' "$results" | median)
+  t_csv=$(awk -v s="$size" '$1 == s { print $7 }' "$results" | median)
+  cpu_csv=$(awk -v s="$size" '$1 == s { print $8 }' "$results" | median)
+  awk -v size="$size" -v bytes="$(stat -c %s "$file")" -v tk="$t_k" -v tc="$t_csv" -v cc="$cpu_csv" \
+      -v vask="$(stat -c %s "$dir/vask.out")" -v csv="$(stat -c %s "$dir/vask.csv")" -v targets="$targets" 'BEGIN {
+    printf "%-7s %9.1f %9.3f %9.3f %7.2f %7.1f %9.1f %9.1f\n",
+      size "MB", bytes / 1e6, tk, tc, cc, bytes / 1e6 / tc, vask / 1e6, csv / 1e6
+    printf "%s MB survey: CSV %.3f s, vask.out %.3f s, target CSV at least as fast as vask.out: %s\n", size, tc, tk,
+      (tc <= tk ? "met" : "MISSED") >> targets
+  }'
+done
 echo
 echo "Targets:"
 awk -v s="$last_size" -v b="$last_bytes" -v t="$last_time" 'BEGIN {
@@ -184,7 +208,7 @@ fi
 
 # 4. The outputs.
 echo
-echo "vask.out sha256 (in $sums):"
+echo "vask.out and vask.csv sha256 (in $sums):"
 cat "$sums"
 compare() {  # compare SUMS-FILE LABEL
   local label=$2 differ=0

@@ -21,8 +21,8 @@ std::string frequency_text(float frequency) {
   return std::string(textio::trim_right(text));
 }
 
-void write_label(textio::OutputUnit& out, std::int32_t column, const std::string& frequency, char orientation,
-                 const char* component, char terminator) {
+void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32_t column,
+                 const std::string& frequency, char orientation, const char* component, char terminator) {
   std::string line = "/  ";
   std::string number(3, ' ');
   textio::render_i(number, column);
@@ -34,36 +34,18 @@ void write_label(textio::OutputUnit& out, std::int32_t column, const std::string
   line += component;
   line += terminator;
   if (out.write_record(line, record_tag(OutputRecord::header)) != textio::IoStatus::ok) {
-    estop(write_failure_message(out.failed_record()));
+    stop_for_lost_record(out, file_name);
   }
 }
 
 }  // namespace
 
-std::vector<Field> write_column_header(const reader::SoundingArrays& a, textio::OutputUnit& out) {
+std::vector<Field> write_column_header(const ColumnPlan& plan, textio::OutputUnit& out, std::string_view file_name) {
   std::int32_t column = 3;
-  const std::int32_t nfreq = a.nfreqs(1);
-  for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) {
-    const std::string frequency = frequency_text(a.freq(ifreq, 1));
-    const std::int32_t ntx = a.nt(ifreq, 1);
-    for (std::int32_t it = 1; it <= ntx; ++it) {
-      const char orientation = a.ot(it, ifreq, 1);
-      const char terminator = it == ntx && ifreq == nfreq ? '.' : ';';
-      switch (a.octype(1, it, ifreq, 1)) {
-        case 'i':
-          write_label(out, ++column, frequency, orientation, " orientation, inphase", terminator);
-          break;
-        case 'q':
-          write_label(out, ++column, frequency, orientation, " orientation, quadrature", terminator);
-          break;
-        case 'b':
-          write_label(out, ++column, frequency, orientation, " orientation, inphase", ';');
-          write_label(out, ++column, frequency, orientation, " orientation, quadrature", terminator);
-          break;
-        default:
-          estop("inconsistent inphase/quadrature information");
-      }
-    }
+  for (const DataColumn& data : plan) {
+    const char terminator = &data == &plan.back() ? '.' : ';';
+    write_label(out, file_name, ++column, frequency_text(data.frequency), data.orientation,
+                data.inphase ? " orientation, inphase" : " orientation, quadrature", terminator);
   }
   try {
     return std::vector<Field>(static_cast<std::size_t>(column - 2));

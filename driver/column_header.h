@@ -1,11 +1,12 @@
-// The column label lines of vask.out, one per data column, in the order the
+// The column label lines of the vask.out layout, one per data column, in the order the
 // rows use: frequencies, then transmitters, then in-phase before quadrature.
 #pragma once
 
 #include <array>
+#include <string_view>
 #include <vector>
 
-#include "reader/sounding_arrays.h"
+#include "driver/column_plan.h"
 #include "textio/output_unit.h"
 
 namespace korvan::driver {
@@ -13,8 +14,8 @@ namespace korvan::driver {
 // One 12-character text per row field: the height, then each data column.
 using Field = std::array<char, 12>;
 
-// Writes the label lines (taking the layout from sounding 1) and returns
-// fields_a, sized for the height and every data column.
-std::vector<Field> write_column_header(const reader::SoundingArrays& arrays, textio::OutputUnit& out);
+// Writes one label line per planned column and returns fields_a, sized for
+// the height and every data column.
+std::vector<Field> write_column_header(const ColumnPlan& plan, textio::OutputUnit& out, std::string_view file_name);
 
 }  // namespace korvan::driver

@@ -1,55 +1,137 @@
-// Command-line parsing. Options print to standard output and touch no file.
+// Command-line parsing with CLI11. CLI11 collects the options; an argument
+// it does not know is left over and named here, so that an unknown option
+// and a second file name keep their own messages.
 #include "driver/command_line.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+#include <CLI/CLI.hpp>
+
 namespace korvan::driver {
+namespace {
+
+constexpr std::string_view kPlotEndings[] = {".png", ".svg", ".pdf"};
+
+bool ends_with_any_case(std::string_view text, std::string_view ending) {
+  return text.size() >= ending.size() &&
+         std::equal(ending.begin(), ending.end(), text.end() - static_cast<std::ptrdiff_t>(ending.size()),
+                    [](char e, char t) { return e == std::tolower(static_cast<unsigned char>(t)); });
+}
+
+// CLI11 validators return an empty text for a good value.
+std::string check_format(const std::string& value) {
+  return value == "vask" || value == "csv" ? "" : "'" + value + "' is neither vask nor csv";
+}
+
+std::string check_plot_name(const std::string& value) {
+  const bool known = std::any_of(std::begin(kPlotEndings), std::end(kPlotEndings),
+                                 [&](std::string_view ending) { return ends_with_any_case(value, ending); });
+  return known ? "" : "'" + value + "' does not end in .png, .svg or .pdf";
+}
+
+// The first argument that CLI11 left over names the error. After "--" every
+// argument is a file name, even one that starts with "-".
+std::string leftover_error(const std::vector<std::string>& leftovers) {
+  bool names_only = false;
+  for (const std::string& argument : leftovers) {
+    if (!names_only && argument == "--") {
+      names_only = true;
+      continue;
+    }
+    if (!names_only && argument.size() > 1 && argument.front() == '-') {
+      return "korvan2col: unknown option '" + argument + "'";
+    }
+    return "korvan2col: only one data file can be converted at a time";
+  }
+  return "";
+}
+
+}  // namespace
 
 CommandLine parse_command_line(std::span<char* const> arguments) {
   CommandLine line;
-  bool options_ended = false;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string_view arg = arguments[i];
-    if (!options_ended && arg == "--") {
-      options_ended = true;
-      continue;
-    }
-    if (!options_ended && (arg == "--help" || arg == "-h")) {
-      line.action = CommandLine::Action::help;
-      return line;
-    }
-    if (!options_ended && arg == "--version") {
-      line.action = CommandLine::Action::version;
-      return line;
-    }
-    if (!options_ended && arg.size() > 1 && arg.front() == '-') {
-      line.action = CommandLine::Action::usage_error;
-      line.error = "korvan2col: unknown option '" + std::string(arg) + "'";
-      return line;
-    }
-    if (line.file_name) {
-      line.action = CommandLine::Action::usage_error;
-      line.error = "korvan2col: only one data file can be converted at a time";
-      return line;
-    }
-    line.file_name = arg;
+  ConversionOptions& options = line.options;
+  std::string data_name;
+  std::string output_name;
+  std::string format = "vask";
+  std::string plot_name;
+  bool help = false;
+  bool version = false;
+
+  CLI::App app;
+  app.set_help_flag();  // --help shows usage_text()
+  app.allow_extras();   // leftovers are named by leftover_error()
+  CLI::Option* data = app.add_option("FILE", data_name);
+  CLI::Option* output = app.add_option("-o,--output", output_name)->type_name("FILE");
+  app.add_option("--format", format)->type_name("vask|csv")->check(check_format);
+  CLI::Option* plot = app.add_option("--plot", plot_name)->type_name("FILE")->check(check_plot_name);
+  app.add_flag("--strict", options.strict);
+  app.add_flag("-h,--help", help);
+  app.add_flag("--version", version);
+
+  try {
+    app.parse(static_cast<int>(arguments.size()), arguments.data());
+  } catch (const CLI::ParseError& error) {
+    line.action = CommandLine::Action::usage_error;
+    line.error = std::string("korvan2col: ") + error.what();
+    return line;
   }
+  if (help) {
+    line.action = CommandLine::Action::help;
+    return line;
+  }
+  if (version) {
+    line.action = CommandLine::Action::version;
+    return line;
+  }
+  line.error = leftover_error(app.remaining());
+  if (!line.error.empty()) {
+    line.action = CommandLine::Action::usage_error;
+    return line;
+  }
+  if (data->count() > 0) options.data_name = data_name;
+  if (output->count() > 0) options.output_name = output_name;
+  options.format = format == "csv" ? OutputFormat::csv : OutputFormat::vask;
+  if (plot->count() > 0) options.plot_name = plot_name;
   return line;
 }
 
 std::string usage_text() {
-  return "Usage: korvan2col [FILE]\n"
+  return "Usage: korvan2col [OPTIONS] [FILE]\n"
          "       korvan2col --help | --version\n"
          "\n"
          "Converts a KORVAN predicted-data file to the column file vask.out in the\n"
-         "current directory. Without FILE, asks for the name of the data file.\n"
+         "current directory. Without FILE, asks for the name of the data file;\n"
+         "FILE \"-\" is standard input.\n"
          "\n"
          "Options:\n"
-         "  --help     show this text and exit\n"
-         "  --version  show the version and exit\n"
+         "  -o, --output FILE  write the rows to FILE instead of vask.out (or vask.csv);\n"
+         "                     \"-\" is standard output, and the dialogue then goes to\n"
+         "                     standard error\n"
+         "                       korvan2col -o line1.out survey.prd\n"
+         "  --format vask|csv  vask: the columns of vask.out (the default); csv: a\n"
+         "                     header row of column names, then comma-separated\n"
+         "                     values, to vask.csv\n"
+         "                       korvan2col --format csv survey.prd\n"
+         "  --plot FILE        also draw the survey to FILE, ending in .png, .svg or .pdf\n"
+         "                       korvan2col --plot survey.svg survey.prd\n"
+         "  --strict           stop instead of warning\n"
+         "                       korvan2col --strict survey.prd\n"
+         "  -h, --help         show this text and exit\n"
+         "                       korvan2col --help\n"
+         "  --version          show the version and exit\n"
+         "                       korvan2col --version\n"
+         "  --                 end of the options: the next argument is FILE\n"
+         "                       korvan2col -- -line1.prd\n"
          "\n"
          "Exit status: 0 when the conversion is done, 1 when it stopped with a\n"
          "message, 2 for a wrong command line.\n";
 }
 
 std::string version_text() { return std::string("korvan2col ") + KORVAN_VERSION + "\n"; }
+
+std::string usage_reminder() { return "korvan2col: usage: korvan2col [OPTIONS] [FILE]; korvan2col --help lists them\n"; }
 
 }  // namespace korvan::driver

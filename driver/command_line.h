@@ -1,25 +1,28 @@
-// The command line: no arguments (the usual dialogue), a file name, or one
-// of the options --help and --version.
+// The command line: the options of a conversion, or --help or --version.
+// CLI11 does the parsing; the texts shown for a wrong command line are the
+// converter's own.
 #pragma once
 
-#include <optional>
 #include <span>
 #include <string>
-#include <string_view>
+
+#include "driver/run.h"
 
 namespace korvan::driver {
 
 struct CommandLine {
   enum class Action { convert, help, version, usage_error };
   Action action = Action::convert;
-  std::optional<std::string_view> file_name;  // convert without asking
-  std::string error;                          // for usage_error
+  ConversionOptions options;  // for convert
+  std::string error;          // for usage_error: one line that starts "korvan2col: "
 };
 
 CommandLine parse_command_line(std::span<char* const> arguments);
 
-// Texts shown on standard output for the options.
+// --help and --version print these to standard output.
 std::string usage_text();
 std::string version_text();
+// After the error line of a wrong command line, on standard error.
+std::string usage_reminder();
 
 }  // namespace korvan::driver

@@ -5,6 +5,8 @@
 #include <new>
 #include <span>
 
+#include <unistd.h>
+
 #include "driver/command_line.h"
 #include "driver/run.h"
 #include "textio/console.h"
@@ -16,9 +18,9 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
-void print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+void print(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
 }
 
 }  // namespace
@@ -36,13 +38,13 @@ int main(int argc, char** argv) {
   const driver::CommandLine command = driver::parse_command_line(std::span<char* const>(argv, argc));
   switch (command.action) {
     case driver::CommandLine::Action::help:
-      print(driver::usage_text());
+      print(stdout, driver::usage_text());
       return textio::kExitSuccess;
     case driver::CommandLine::Action::version:
-      print(driver::version_text());
+      print(stdout, driver::version_text());
       return textio::kExitSuccess;
     case driver::CommandLine::Action::usage_error:
-      print(command.error + "\n" + driver::usage_text());
+      print(stderr, command.error + "\n" + driver::usage_reminder());
       return kExitUsage;
     case driver::CommandLine::Action::convert:
       break;
@@ -52,12 +54,13 @@ int main(int argc, char** argv) {
   // a file-size limit: the refused write stops the run with its message.
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
-  textio::Console console;
+  // With the rows on standard output, the dialogue keeps out of their way.
+  textio::Console console(command.options.output_name == "-" ? STDERR_FILENO : STDOUT_FILENO);
   textio::Diagnostics diagnostics;
   textio::InputUnit standard_input;
   standard_input.attach(0);
   try {
-    driver::run_conversion(standard_input, console, command.file_name);
+    driver::run_conversion(standard_input, console, command.options);
   } catch (const textio::FatalStop& stop) {
     console.write_record(" " + stop.console_line());
     for (const std::string& detail : stop.details()) diagnostics.line(detail);

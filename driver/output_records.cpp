@@ -1,6 +1,7 @@
 // Record tags: the kind in the top bits, the sounding number below.
 #include "driver/output_records.h"
 
+#include "driver/stops.h"
 #include "textio/fixed_format.h"
 
 namespace korvan::driver {
@@ -14,20 +15,25 @@ textio::OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t isound)
   return (static_cast<std::uint64_t>(kind) << kKindShift) | static_cast<std::uint64_t>(isound);
 }
 
-std::string write_failure_message(textio::OutputUnit::RecordTag tag) {
+std::string write_failure_message(textio::OutputUnit::RecordTag tag, std::string_view file_name) {
   const auto kind = static_cast<OutputRecord>(tag >> kKindShift);
   const auto isound = static_cast<std::int64_t>(tag & ((std::uint64_t{1} << kKindShift) - 1));
+  const std::string to_file = " to \"" + std::string(file_name) + "\"";
   switch (kind) {
     case OutputRecord::first_header_line:
-      return "error writing first header line to \"vask.out\"";
+      return "error writing first header line" + to_file;
     case OutputRecord::second_header_line:
-      return "error writing second header line to \"vask.out\"";
+      return "error writing second header line" + to_file;
     case OutputRecord::row:
-      return "error writing data for sounding " + textio::integer_text(isound, 9) + " to \"vask.out\"";
+      return "error writing data for sounding " + textio::integer_text(isound, 9) + to_file;
     case OutputRecord::header:
       break;
   }
-  return "error writing header to \"vask.out\"";
+  return "error writing header" + to_file;
+}
+
+void stop_for_lost_record(const textio::OutputUnit& out, std::string_view file_name) {
+  estop(write_failure_message(out.failed_record(), file_name));
 }
 
 }  // namespace korvan::driver

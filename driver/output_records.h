@@ -1,9 +1,11 @@
-// Names of the records of vask.out, so that a refused write, found perhaps
-// only when the buffer is written out, is reported for the right record.
+// Names of the records of the rows file (vask.out or the file that the
+// options name), so that a refused write, found perhaps only when the buffer
+// is written out, is reported for the right record.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "textio/output_unit.h"
 
@@ -12,13 +14,16 @@ namespace korvan::driver {
 enum class OutputRecord : std::uint64_t {
   first_header_line = 1,
   second_header_line = 2,
-  header = 3,  // header lines 3 to 5 and every column label line
+  header = 3,  // header lines 3 to 5, every column label line, the CSV header row
   row = 4,     // with the sounding number
 };
 
 textio::OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t isound = 0);
 
-// The message for a record that did not reach the file.
-std::string write_failure_message(textio::OutputUnit::RecordTag tag);
+// The message for a record that did not reach the file `file_name`.
+std::string write_failure_message(textio::OutputUnit::RecordTag tag, std::string_view file_name);
+
+// Stops with the message for the first record that `out` lost.
+[[noreturn]] void stop_for_lost_record(const textio::OutputUnit& out, std::string_view file_name);
 
 }  // namespace korvan::driver

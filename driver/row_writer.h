@@ -1,16 +1,18 @@
-// The rows of vask.out: one per sounding, x and y (F15.5), the height (the
+// The rows of the vask.out layout: one per sounding, x and y (F15.5), the height (the
 // negated transmitter vertical coordinate, G12.5) and the data (G12.5).
 #pragma once
 
+#include <string_view>
 #include <vector>
 
 #include "driver/column_header.h"
+#include "driver/column_plan.h"
 #include "reader/sounding_arrays.h"
 #include "textio/output_unit.h"
 
 namespace korvan::driver {
 
-void write_rows(const reader::SoundingArrays& arrays, std::int32_t nsound, std::vector<Field>& fields_a,
-                textio::OutputUnit& out);
+void write_rows(const reader::SoundingArrays& arrays, std::int32_t nsound, const ColumnPlan& plan,
+                std::vector<Field>& fields_a, textio::OutputUnit& out, std::string_view file_name);
 
 }  // namespace korvan::driver

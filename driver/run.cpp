@@ -2,11 +2,19 @@
 #include "driver/run.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <system_error>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "driver/column_header.h"
+#include "driver/column_plan.h"
+#include "driver/csv_writer.h"
+#include "driver/diagnostics.h"
 #include "driver/output_records.h"
 #include "driver/row_writer.h"
 #include "driver/stops.h"
@@ -39,23 +47,69 @@ std::string read_name(textio::InputUnit& standard_input) {
   return std::string(textio::trim_right(std::string_view(field.data(), field.size())));
 }
 
-void write_header_line(textio::OutputUnit& out, std::string_view text, OutputRecord kind) {
-  if (out.write_record(text, record_tag(kind)) != IoStatus::ok) estop(write_failure_message(out.failed_record()));
+// The rows file: the one that -o names ("-" is standard output), else
+// vask.out, or vask.csv for --format csv, in the current directory.
+std::string output_name(const ConversionOptions& options) {
+  if (options.output_name) return *options.output_name;
+  return options.format == OutputFormat::csv ? "vask.csv" : "vask.out";
+}
+
+// A rows file that the options chose is guarded and explained; the plain
+// run's vask.out keeps its ways.
+bool output_chosen(const ConversionOptions& options) {
+  return options.output_name.has_value() || options.format != OutputFormat::vask;
+}
+
+// Replacing the data file with its conversion would lose the data, so the
+// two are compared before either is touched.
+void refuse_data_file_as_output(const std::string& data_name, const std::string& output) {
+  if (output == "-") return;
+  struct stat data {};
+  struct stat rows {};
+  if (::stat(data_name.c_str(), &data) != 0 || ::stat(output.c_str(), &rows) != 0) return;
+  if (data.st_dev == rows.st_dev && data.st_ino == rows.st_ino) {
+    estop("output file \"" + output + "\" is the data file");
+  }
+}
+
+void open_output(textio::OutputUnit& out, const std::string& output, bool explain_failure) {
+  const IoStatus opened = output == "-" ? out.attach(STDOUT_FILENO) : out.open_replacing(output);
+  if (opened == IoStatus::ok) return;
+  const int reason = errno;
+  if (explain_failure) diagnose(output + ": " + std::strerror(reason));
+  estop("error opening file \"" + output + "\" for output");
+}
+
+void write_header_line(textio::OutputUnit& out, std::string_view output, std::string_view text, OutputRecord kind) {
+  if (out.write_record(text, record_tag(kind)) != IoStatus::ok) stop_for_lost_record(out, output);
+}
+
+void write_vask_layout(const reader::SoundingArrays& arrays, std::int32_t nsound, const ColumnPlan& plan,
+                       const std::string& data_name, textio::OutputUnit& out, const std::string& output) {
+  write_header_line(out, output, "/ Converted from KORVAN file \"" + data_name + "\".", OutputRecord::first_header_line);
+  write_header_line(out, output, "/ Column index:", OutputRecord::second_header_line);
+  write_header_line(out, output, "/    1  x-coordinate;", OutputRecord::header);
+  write_header_line(out, output, "/    2  y-coordinate;", OutputRecord::header);
+  write_header_line(out, output, "/    3  height (m);", OutputRecord::header);
+  std::vector<Field> fields_a = write_column_header(plan, out, output);
+  write_rows(arrays, nsound, plan, fields_a, out, output);
 }
 
 }  // namespace
 
-void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
-                    std::optional<std::string_view> name_argument) {
+void run_conversion(textio::InputUnit& standard_input, textio::Console& console, const ConversionOptions& options) {
   console.write_record(" Converting from KORVAN predicted data format.");
   std::string name;
-  if (name_argument) {
-    if (name_argument->size() > kNameLength) estop("file name longer than 99 characters");
-    name = std::string(*name_argument);
+  if (options.data_name) {
+    // A name on the command line has no field to fit: any length the system
+    // takes will do.
+    name = *options.data_name;
   } else {
     console.write_open_record("  Enter the name of the data file ... ");
     name = read_name(standard_input);
   }
+  const std::string output = output_name(options);
+  if (output_chosen(options)) refuse_data_file_as_output(name, output);
 
   // The scan loads most files on the way; any other is loaded after it.
   const reader::DataFile file{name, name};
@@ -68,19 +122,18 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   const reader::Dimensions dims = scan.dims;
   std::optional<reader::SoundingArrays>& arrays = scan.arrays;
   check_suitability(*arrays, dims.nsound);
+  const ColumnPlan plan = make_column_plan(*arrays);
 
-  console.write_record("  Writing converted data to file \"vask.out\".");
+  console.write_record("  Writing converted data to file \"" + output + "\".");
   textio::OutputUnit out;
-  if (out.open_replacing("vask.out") != IoStatus::ok) estop("error opening file \"vask.out\" for output");
-  write_header_line(out, "/ Converted from KORVAN file \"" + name + "\".", OutputRecord::first_header_line);
-  write_header_line(out, "/ Column index:", OutputRecord::second_header_line);
-  write_header_line(out, "/    1  x-coordinate;", OutputRecord::header);
-  write_header_line(out, "/    2  y-coordinate;", OutputRecord::header);
-  write_header_line(out, "/    3  height (m);", OutputRecord::header);
-  std::vector<Field> fields_a = write_column_header(*arrays, out);
-  write_rows(*arrays, dims.nsound, fields_a, out);
+  open_output(out, output, output_chosen(options));
+  if (options.format == OutputFormat::csv) {
+    write_csv(*arrays, dims.nsound, plan, {}, {}, out, output);
+  } else {
+    write_vask_layout(*arrays, dims.nsound, plan, name, out, output);
+  }
   // "Done." only once every byte is in the file.
-  if (out.flush() != IoStatus::ok) estop(write_failure_message(out.failed_record()));
+  if (out.flush() != IoStatus::ok) stop_for_lost_record(out, output);
   console.write_record(" Done.");
   // Closing a file that replaced an older one can keep the system busy for
   // a while (some file systems start writing it out then); another thread

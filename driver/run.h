@@ -1,22 +1,34 @@
 // The run sequence: banner, prompt, file name, scan, arrays, load, checks,
-// vask.out with its header, column labels and rows, then "Done.".
+// the rows file with its header, column labels and rows, then "Done.".
 #pragma once
 
 #include <optional>
-#include <string_view>
+#include <string>
 
 #include "textio/console.h"
 #include "textio/input_unit.h"
 
 namespace korvan::driver {
 
-// The data-file name field holds at most this many characters.
+// The name typed at the prompt holds at most this many characters.
 inline constexpr std::size_t kNameLength = 99;
 
-// Runs one conversion in the current directory. With a name given, the
+enum class OutputFormat { vask, csv };
+
+// What the command line asks of a run; the defaults are the plain dialogue
+// that writes vask.out.
+struct ConversionOptions {
+  std::optional<std::string> data_name;    // given: no prompt; "-" is standard input
+  std::optional<std::string> output_name;  // -o
+  OutputFormat format = OutputFormat::vask;
+  std::optional<std::string> plot_name;    // --plot: not drawn yet
+  bool strict = false;                     // --strict: not acted on yet
+};
+
+// Runs one conversion in the current directory. With a data name given, the
 // prompt is not shown and standard input is not read. Every failure ends by
 // throwing textio::FatalStop with the console line.
 void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
-                    std::optional<std::string_view> name_argument = std::nullopt);
+                    const ConversionOptions& options = {});
 
 }  // namespace korvan::driver

@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   korvan::textio::Console capture(&console);
   korvan::textio::InputUnit standard_input;  // not read: the name is given
   try {
-    korvan::driver::run_conversion(standard_input, capture, kDataName);
+    korvan::driver::run_conversion(standard_input, capture, {.data_name = kDataName});
   } catch (const korvan::textio::FatalStop& stop) {
     const std::string& line = stop.console_line();
     const bool general = starts_with(line, "Stop: ");

@@ -39,6 +39,12 @@ IoStatus OutputUnit::open_replacing(std::string_view name) {
 
 std::string OutputUnit::error_text() const { return std::strerror(error_); }
 
+IoStatus OutputUnit::attach(int fd) {
+  if (fd_ >= 0 || fd < 0) return IoStatus::failed;
+  fd_ = fd;
+  return IoStatus::ok;
+}
+
 // Names the record that holds the first byte that did not reach the file.
 void OutputUnit::note_failure(std::size_t written) {
   error_ = errno;

@@ -27,8 +27,11 @@ class OutputUnit {
   OutputUnit(const OutputUnit&) = delete;
   OutputUnit& operator=(const OutputUnit&) = delete;
 
-  // Creates the file, or empties an existing one.
+  // Creates the file, or empties an existing one. On failure errno says why.
   IoStatus open_replacing(std::string_view name);
+  // Writes to a descriptor that is already open (standard output) instead;
+  // the unit closes it as it would a file of its own.
+  IoStatus attach(int fd);
 
   // Appends one record and its CR LF. A failure may concern an earlier
   // record still in the buffer: failed_record() names the first one lost.

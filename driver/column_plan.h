@@ -1,0 +1,29 @@
+// Which frequency, transmitter and component each data column holds,
+// decided once from sounding 1: the column labels and the rows of every
+// output format follow the same plan.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "reader/sounding_arrays.h"
+
+namespace korvan::driver {
+
+struct DataColumn {
+  std::int32_t ifreq;
+  std::int32_t it;
+  bool inphase;      // the in-phase part of the datum, else the quadrature part
+  float frequency;   // freq(ifreq, 1), which the label shows
+  char orientation;  // ot(it, ifreq, 1), which the label shows
+};
+
+// Frequencies in file order, within each its transmitters in file order, and
+// for a transmitter with both components the in-phase column first.
+using ColumnPlan = std::vector<DataColumn>;
+
+// Stops with "inconsistent inphase/quadrature information" when sounding 1
+// holds a component other than b, i or q.
+ColumnPlan make_column_plan(const reader::SoundingArrays& arrays);
+
+}  // namespace korvan::driver

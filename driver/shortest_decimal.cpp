@@ -1,0 +1,194 @@
+// The quick way, in steps. A float read from a decimal of at most eight
+// significant digits is nearly always shortest as that decimal, and the
+// decimal is the float rounded to seven or eight digits: a multiplication
+// and a rounding, no search. Wherever a step meets a case it does not settle
+// exactly (a tie, a decimal on an end of the float's interval, a shorter
+// exponent form), std::to_chars writes the value instead. A sweep of every
+// float of the quick range against std::to_chars finds no difference
+// (tests/shortest_decimal_test.cpp sweeps a part of them).
+#include "driver/shortest_decimal.h"
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+
+#include "textio/decimal_digits.h"
+
+namespace korvan::driver {
+namespace {
+
+// 10^-4 to 10^7, index e + 4: the quick range and its decades. Comparing a
+// float with these doubles is exact enough: no float lies between 10^e and
+// the double nearest to it.
+constexpr double kDecades[12] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+constexpr std::uint64_t kZeroCharacters = 0x3030303030303030;
+
+// Eight decimal digits of n (below 10^8) as characters in one word, the
+// first in its lowest byte, so that storing the word puts them in order.
+// The halves, then their hundreds, then their tens are split in every lane
+// at once, by multiplications that divide exactly within a lane's range:
+// x * 10486 >> 20 is x / 100 below 10^4, x * 103 >> 10 is x / 10 below 100.
+static_assert(std::endian::native == std::endian::little, "digit words are stored lowest byte first");
+std::uint64_t eight_digits(std::uint64_t n) {
+  // n / 10^4 below 10^8 by 2^40 / 10^4, rounded up.
+  const std::uint64_t high_half = (n * 109951163) >> 40;
+  const std::uint64_t halves = high_half | ((n - high_half * 10000) << 32);
+  const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007F;
+  const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000F;
+  return (tens | ((pairs - tens * 10) << 8)) + kZeroCharacters;
+}
+
+// The zeros that end the eight digits: zero bytes, counted from the top,
+// once the characters are digit values again. Counted without a loop: the
+// count varies from value to value, and a loop's exit would be mispredicted.
+int trailing_zeros(std::uint64_t eight) { return std::countl_zero(eight ^ kZeroCharacters) / 8; }
+
+// The value times 10^places, in integers: the float is m / 2^shift, so the
+// scaled value is m * 10^places / 2^shift, below 2^61 over at most 2^37 in
+// the quick range. Places are counted in quarter units of 2^-shift, where
+// the gaps to the halfway points to the neighbouring floats, half a unit in
+// the last place scaled, are 2 * 10^places (half that below a power of
+// two). A decimal reads back to the value when it lies strictly within the
+// gaps; on a gap's end it reads back by the even rule, which the general
+// way settles.
+struct Scaled {
+  std::uint64_t nearest;  // the nearest integer to the scaled value
+  std::int64_t place;     // where nearest lies, from the scaled value
+  std::int64_t unit;      // one, in those quarters
+  std::int64_t below;     // the gaps
+  std::int64_t above;
+  bool tie;  // the scaled value lies halfway between two integers
+
+  // Whether nearest + k reads back.
+  bool reads_back(std::int64_t k) const {
+    const std::int64_t at = place + k * unit;
+    return -below < at && at < above;
+  }
+  bool reads_back_or_on_end(std::int64_t k) const {
+    const std::int64_t at = place + k * unit;
+    return -below <= at && at <= above;
+  }
+};
+
+Scaled scaled_to(std::uint64_t m, int shift, int places, bool power_of_two) {
+  const std::uint64_t product = m * textio::kPow10[places];
+  const std::uint64_t whole = product >> shift;
+  const auto rest = static_cast<std::int64_t>(product - (whole << shift));
+  const std::int64_t unit = std::int64_t{4} << shift;
+  // Rounded up or not by arithmetic, not by a branch: it goes either way as
+  // often as not.
+  const bool up = 8 * rest > unit;
+  const auto gap = static_cast<std::int64_t>(2 * textio::kPow10[places]);
+  return {whole + static_cast<std::uint64_t>(up),
+          -4 * rest + (unit & -static_cast<std::int64_t>(up)),
+          unit,
+          power_of_two ? gap / 2 : gap,
+          gap,
+          8 * rest == unit};
+}
+
+// A value of `significant` digits d1.d2... times 10^decade.
+struct ShortDigits {
+  std::uint64_t word;  // the digits as characters, d1 in the lowest byte
+  int decade;
+  int significant;
+};
+
+// Step 4: std::to_chars takes the fixed form unless the exponent form is
+// shorter. With d significant digits and the first at 10^e, the fixed form
+// takes e + 1 characters, or d + 1 when d > e + 1, or d + 1 - e for e < 0
+// ("0.00ddd"); the exponent form d, a point when d > 1, and four for "e+dd".
+bool fixed_is_shortest(int e, int d) {
+  const int fixed = e >= 0 ? (d > e + 1 ? d + 1 : e + 1) : d + 1 - e;
+  return fixed <= d + (d > 1 ? 1 : 0) + 4;
+}
+
+// Steps 1 to 4; false when the value needs the general way.
+bool short_digits(float magnitude, ShortDigits& out) {
+  // Step 1: the decade. 78913 / 2^18 is log10(2) to within 3e-8, far closer
+  // than any of these binary exponents times log10(2) comes to an integer.
+  const auto bits = std::bit_cast<std::uint32_t>(magnitude);
+  const double value = magnitude;
+  const int binary_exponent = static_cast<int>(bits >> 23) - 127;
+  int decade = (binary_exponent * 78913) >> 18;
+  if (value >= kDecades[decade + 5]) ++decade;
+
+  // Step 2: the float as m / 2^shift.
+  const std::uint64_t m = (bits & 0x7FFFFFU) | 0x800000U;
+  const int shift = 150 - static_cast<int>(bits >> 23);
+  const bool power_of_two = m == 0x800000U;
+
+  // Step 3: the value rounded to seven significant digits. When that reads
+  // back, only its neighbours can as well (the interval is at most 1.2
+  // units of the seventh digit wide), and only where the interval is wider
+  // than one unit; a neighbour with more trailing zeros would be shorter.
+  const Scaled seven = scaled_to(m, shift, 6 - decade, power_of_two);
+  if (seven.tie || !seven.reads_back(0)) {
+    // Step 3b: a tie, or no seven-digit decimal reads back unless the one
+    // on the far side does (the interval is lopsided at a power of two);
+    // those the general way writes. Otherwise every eight-digit decimal
+    // that reads back has eight significant digits, and the nearest is the
+    // one.
+    if (seven.tie || seven.reads_back_or_on_end(0) || seven.reads_back_or_on_end(seven.place > 0 ? -1 : 1)) {
+      return false;
+    }
+    const Scaled eight = scaled_to(m, shift, 7 - decade, power_of_two);
+    if (eight.tie || !eight.reads_back(0) || eight.nearest >= 100'000'000) return false;
+    out = {eight_digits(eight.nearest), decade, 8};
+  } else {
+    if (seven.nearest >= 10'000'000) return false;  // rounded up to a power of ten: exponent form
+    // Eight digits of a seven-digit number: a leading zero, then the seven.
+    const std::uint64_t eight = eight_digits(seven.nearest);
+    const int zeros = trailing_zeros(eight);
+    if (seven.below + seven.above > seven.unit) {
+      for (const std::int64_t k : {-1, 1}) {
+        if (seven.reads_back_or_on_end(k) &&
+            trailing_zeros(eight_digits(seven.nearest + static_cast<std::uint64_t>(k))) > zeros) {
+          return false;
+        }
+      }
+    }
+    out = {eight >> 8, decade, 7 - zeros};
+  }
+  return fixed_is_shortest(decade, out.significant);
+}
+
+// Step 5: the digits with the point where the decade puts it, in whole
+// eight-byte stores whose tails the next store or the caller overwrites.
+char* put_fixed(char* at, const ShortDigits& digits) {
+  if (digits.decade < 0) {
+    // "0." and decade - 1 zeros, at most three of them, then the digits.
+    const int zeros = -digits.decade - 1;
+    at[0] = '0';
+    at[1] = '.';
+    at[2] = at[3] = at[4] = '0';
+    std::memcpy(at + 2 + zeros, &digits.word, 8);
+    return at + 2 + zeros + digits.significant;
+  }
+  // The point and the fraction are stored even for a whole number, past
+  // its end: a choice of end is cheaper than a branch either way.
+  const int whole = digits.decade + 1;
+  std::memcpy(at, &digits.word, 8);
+  at[whole] = '.';
+  const std::uint64_t fraction = digits.word >> (8 * whole);
+  std::memcpy(at + whole + 1, &fraction, 8);
+  return at + (digits.significant > whole ? digits.significant + 1 : whole);
+}
+
+}  // namespace
+
+char* put_shortest(char* at, float value) {
+  const float magnitude = std::fabs(value);
+  ShortDigits digits{};
+  if (magnitude >= 1e-4F && magnitude < 1e7F && short_digits(magnitude, digits)) {
+    *at = '-';
+    return put_fixed(at + (value < 0 ? 1 : 0), digits);
+  }
+  return std::to_chars(at, at + kMaxShortestFloat, value).ptr;
+}
+
+}  // namespace korvan::driver

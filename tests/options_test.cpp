@@ -1,0 +1,97 @@
+// The command-line options end to end: the real binary in a scratch
+// directory with the bundled multi-frequency survey, its standard output,
+// standard error and exit status compared byte for byte, and the rows file
+// where the options put it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "driver/command_line.h"
+#include "tests/test_support.h"
+
+namespace korvan::testing {
+namespace {
+
+const std::filesystem::path kExamples = std::filesystem::path(KORVAN_SOURCE_DIR) / "examples";
+const std::string kSurvey = "survey_multi.prd";
+
+std::string example_file(const std::string& name) {
+  std::ifstream in(kExamples / name, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The dialogue of a run with the data name given, up to the writing line.
+std::string dialogue_until_writing(const std::string& data_name, const std::string& rows_file) {
+  return "Converting from KORVAN predicted data format.\n 5 soundings read from \"" + data_name +
+         "\".\n Writing converted data to file \"" + rows_file + "\".\n";
+}
+
+std::string usage_error(const std::string& line) { return "korvan2col: " + line + "\n" + driver::usage_reminder(); }
+
+struct OptionCase {
+  const char* label;
+  std::string arguments;
+  std::string input;     // standard input
+  std::string out;       // standard output, unless the rows go there
+  std::string err;       // standard error
+  int exit_status;
+  std::string rows_file;  // where the vask.out bytes must be ("-": standard output); empty: nowhere
+  std::string data_name = kSurvey;
+};
+
+TEST(Options, EachOptionAsTheUserSeesIt) {
+  const std::string long_name = std::string(120, 'n') + ".prd";
+  const std::string done = dialogue_until_writing(kSurvey, "rows.txt") + "Done.\n";
+  const OptionCase cases[] = {
+      {"-o FILE", "-o rows.txt " + kSurvey, "", done, "", 0, "rows.txt"},
+      {"--output=FILE", "--output=rows.txt " + kSurvey, "", done, "", 0, "rows.txt"},
+      {"-o -: standard output is the file alone", "-o - " + kSurvey, "", "",
+       dialogue_until_writing(kSurvey, "-") + "Done.\n", 0, "-"},
+      {"-o naming the data file typed at the prompt", "-o ./" + kSurvey, kSurvey + "\n",
+       "Converting from KORVAN predicted data format.\n Enter the name of the data file ... \n"
+       "Stop: output file \"./" + kSurvey + "\" is the data file.\n",
+       "", 1, ""},
+      {"-o into a missing directory", "-o nodir/rows.txt " + kSurvey, "",
+       dialogue_until_writing(kSurvey, "nodir/rows.txt") + "Stop: error opening file \"nodir/rows.txt\" for output.\n",
+       "korvan2col: nodir/rows.txt: No such file or directory\n", 1, ""},
+      {"-o refusing every write", "-o /dev/full " + kSurvey, "",
+       dialogue_until_writing(kSurvey, "/dev/full") + "Stop: error writing first header line to \"/dev/full\".\n", "",
+       1, ""},
+      {"FILE longer than 99 characters", long_name, "", dialogue_until_writing(long_name, "vask.out") + "Done.\n", "",
+       0, "vask.out", long_name},
+      {"unknown option", "-x " + kSurvey, "", "", usage_error("unknown option '-x'"), 2, ""},
+      {"second file name", kSurvey + " other.prd", "", "",
+       usage_error("only one data file can be converted at a time"), 2, ""},
+      {"format neither vask nor csv", "--format xml " + kSurvey, "", "",
+       usage_error("--format: 'xml' is neither vask nor csv"), 2, ""},
+      {"plot name without a known ending", "--plot map.jpg " + kSurvey, "", "",
+       usage_error("--plot: 'map.jpg' does not end in .png, .svg or .pdf"), 2, ""},
+      {"--help", "--help " + kSurvey, "", driver::usage_text(), "", 0, ""},
+  };
+  const std::string survey = example_file(kSurvey);
+  for (const OptionCase& c : cases) {
+    ScratchDir dir;
+    dir.write(c.data_name, survey);
+    const RunResult r = run_converter(dir.path(), c.input, c.arguments);
+    std::string rows = example_file("survey_multi.vask.out");
+    rows.replace(rows.find(kSurvey), kSurvey.size(), c.data_name);
+    EXPECT_EQ(r.out, c.rows_file == "-" ? rows : c.out) << c.label;
+    EXPECT_EQ(r.err, c.err) << c.label;
+    EXPECT_EQ(r.exit_status, c.exit_status) << c.label;
+    if (!c.rows_file.empty() && c.rows_file != "-") {
+      EXPECT_EQ(dir.read(c.rows_file), rows) << c.label;
+    }
+    if (c.rows_file != "vask.out") {
+      EXPECT_FALSE(dir.exists("vask.out")) << c.label;
+    }
+    EXPECT_EQ(dir.read(c.data_name), survey) << c.label;
+  }
+}
+
+}  // namespace
+}  // namespace korvan::testing
