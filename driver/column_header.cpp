@@ -21,17 +21,14 @@ std::string frequency_text(float frequency) {
   return std::string(textio::trim_right(text));
 }
 
-void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32_t column,
-                 const std::string& frequency, char orientation, const char* component, char terminator) {
+void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32_t column, const std::string& label,
+                 char terminator) {
   std::string line = "/  ";
   std::string number(3, ' ');
   textio::render_i(number, column);
   line += number;
   line += "  ";
-  line += frequency;
-  line += "Hz, ";
-  line += orientation;
-  line += component;
+  line += label;
   line += terminator;
   if (out.write_record(line, record_tag(OutputRecord::header)) != textio::IoStatus::ok) {
     stop_for_lost_record(out, file_name);
@@ -40,12 +37,16 @@ void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32
 
 }  // namespace
 
+std::string column_label(const DataColumn& column) {
+  return frequency_text(column.frequency) + "Hz, " + column.orientation +
+         (column.inphase ? " orientation, inphase" : " orientation, quadrature");
+}
+
 std::vector<Field> write_column_header(const ColumnPlan& plan, textio::OutputUnit& out, std::string_view file_name) {
   std::int32_t column = 3;
   for (const DataColumn& data : plan) {
     const char terminator = &data == &plan.back() ? '.' : ';';
-    write_label(out, file_name, ++column, frequency_text(data.frequency), data.orientation,
-                data.inphase ? " orientation, inphase" : " orientation, quadrature", terminator);
+    write_label(out, file_name, ++column, column_label(data), terminator);
   }
   try {
     return std::vector<Field>(static_cast<std::size_t>(column - 2));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,10 @@ namespace korvan::driver {
 
 // One 12-character text per row field: the height, then each data column.
 using Field = std::array<char, 12>;
+
+// A column's label: "900.000Hz, z orientation, inphase", the frequency as
+// G13.6 renders it without its blanks.
+std::string column_label(const DataColumn& column);
 
 // Writes one label line per planned column and returns fields_a, sized for
 // the height and every data column.

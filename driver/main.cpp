@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   textio::InputUnit standard_input;
   standard_input.attach(0);
   try {
-    driver::run_conversion(standard_input, console, command.options);
+    driver::run_conversion(standard_input, console, command.options, &diagnostics);
   } catch (const textio::FatalStop& stop) {
     console.write_record(" " + stop.console_line());
     for (const std::string& detail : stop.details()) diagnostics.line(detail);

@@ -33,7 +33,7 @@ std::string write_failure_message(textio::OutputUnit::RecordTag tag, std::string
 }
 
 void stop_for_lost_record(const textio::OutputUnit& out, std::string_view file_name) {
-  estop(write_failure_message(out.failed_record(), file_name));
+  estop(write_failure_message(out.failed_record(), file_name), {std::string(file_name) + ": " + out.error_text()});
 }
 
 }  // namespace korvan::driver

@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <variant>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,28 +15,36 @@
 #include "driver/column_header.h"
 #include "driver/column_plan.h"
 #include "driver/csv_writer.h"
-#include "driver/diagnostics.h"
 #include "driver/output_records.h"
 #include "driver/row_writer.h"
 #include "driver/stops.h"
 #include "driver/suitability.h"
+#include "driver/survey_picture.h"
+#include "driver/warnings.h"
 #include "reader/getdims.h"
 #include "reader/getprd.h"
 #include "reader/sounding_arrays.h"
 #include "textio/fixed_format.h"
 #include "textio/free_format_reader.h"
+#include "textio/data_source.h"
 #include "textio/output_unit.h"
+#include "textio/termination.h"
 
 namespace korvan::driver {
 namespace {
 
 using textio::IoStatus;
 
+struct TypedName {
+  std::string name;
+  std::string line;  // as typed, where an unquoted name was cut short of it
+};
+
 // The name as typed at the prompt: one free-format text value, moved to the
 // left and trimmed. A value that the field cannot hold (blanks inside the
 // quotes before the name count, blanks after it do not) would be cut to a
 // name the user did not type, so it stops the run instead.
-std::string read_name(textio::InputUnit& standard_input) {
+TypedName read_name(textio::InputUnit& standard_input) {
   std::array<char, kNameLength> field;
   field.fill(' ');
   std::size_t typed_length = 0;
@@ -44,7 +53,35 @@ std::string read_name(textio::InputUnit& standard_input) {
   if (reader.read(items) != IoStatus::ok) estop("error reading file name");
   if (typed_length > kNameLength) estop("file name longer than 99 characters");
   textio::left_adjust(field);
-  return std::string(textio::trim_right(std::string_view(field.data(), field.size())));
+  TypedName typed{std::string(textio::trim_right(std::string_view(field.data(), field.size()))), {}};
+  std::string_view line = reader.record();
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  if (line != typed.name && !line.empty() && line.front() != '"' && line.front() != '\'') typed.line = line;
+  return typed;
+}
+
+// The data file as the reader opens it: the name itself, or a copy of what
+// cannot be read twice (standard input for "-" on the command line, a pipe)
+// or is compressed. `source` keeps the copy for the run.
+reader::DataFile data_file(const std::string& name, bool typed, std::optional<textio::DataSource>& source) {
+  if (typed && name == "-") return {name, "./-"};
+  std::variant<textio::DataSource, textio::SourceFailure> opened = textio::open_data_source(name);
+  if (const auto* failure = std::get_if<textio::SourceFailure>(&opened)) {
+    estop("error opening predicted data file \"" + name + "\"", {name + ": " + failure->reason});
+  }
+  source = std::move(std::get<textio::DataSource>(opened));
+  return {name, source->path()};
+}
+
+// A name cut at a slash, blank or comma names another file, mostly one that
+// does not exist: the stop then says how it came about.
+[[noreturn]] void stop_with_typing_hint(const textio::FatalStop& stop, const TypedName& typed) {
+  std::vector<std::string> details = stop.details();
+  details.push_back("hint: \"" + typed.line + "\" was read as \"" + typed.name +
+                    "\": an unquoted name ends at a slash, blank or comma; type the name in quotes or give it on "
+                    "the command line");
+  throw textio::FatalStop(stop.console_line(), std::move(details));
 }
 
 // The rows file: the one that -o names ("-" is standard output), else
@@ -72,12 +109,10 @@ void refuse_data_file_as_output(const std::string& data_name, const std::string&
   }
 }
 
-void open_output(textio::OutputUnit& out, const std::string& output, bool explain_failure) {
+void open_output(textio::OutputUnit& out, const std::string& output) {
   const IoStatus opened = output == "-" ? out.attach(STDOUT_FILENO) : out.open_replacing(output);
   if (opened == IoStatus::ok) return;
-  const int reason = errno;
-  if (explain_failure) diagnose(output + ": " + std::strerror(reason));
-  estop("error opening file \"" + output + "\" for output");
+  estop("error opening file \"" + output + "\" for output", {output + ": " + out.error_text()});
 }
 
 void write_header_line(textio::OutputUnit& out, std::string_view output, std::string_view text, OutputRecord kind) {
@@ -97,43 +132,64 @@ void write_vask_layout(const reader::SoundingArrays& arrays, std::int32_t nsound
 
 }  // namespace
 
-void run_conversion(textio::InputUnit& standard_input, textio::Console& console, const ConversionOptions& options) {
+void run_conversion(textio::InputUnit& standard_input, textio::Console& console, const ConversionOptions& options,
+                    textio::Diagnostics* diagnostics) {
   console.write_record(" Converting from KORVAN predicted data format.");
-  std::string name;
+  TypedName typed;
   if (options.data_name) {
     // A name on the command line has no field to fit: any length the system
     // takes will do.
-    name = *options.data_name;
+    typed.name = *options.data_name;
   } else {
     console.write_open_record("  Enter the name of the data file ... ");
-    name = read_name(standard_input);
+    typed = read_name(standard_input);
   }
+  const std::string& name = typed.name;
   const std::string output = output_name(options);
   if (output_chosen(options)) refuse_data_file_as_output(name, output);
+  std::optional<textio::DataSource> source;
+  const reader::DataFile file = data_file(name, !options.data_name, source);
 
   // The scan loads most files on the way; any other is loaded after it.
-  const reader::DataFile file{name, name};
-  reader::Scan scan = reader::getdims_mod::getdims(file, console);
+  reader::ReadOptions reading;
+  reading.exact_coordinates = options.format == OutputFormat::csv;
+  reader::Scan scan;
+  try {
+    scan = reader::getdims_mod::getdims(file, console, reading);
+  } catch (const textio::FatalStop& stop) {
+    if (!typed.line.empty() && !textio::file_exists(file.path)) stop_with_typing_hint(stop, typed);
+    throw;
+  }
   if (!scan.arrays) {
     scan.arrays = reader::allocate_sounding_arrays(scan.dims);
     if (!scan.arrays) estop("error allocating space for arrays");
+    if (reading.exact_coordinates) scan.arrays->keep_exact_coordinates();
   }
   reader::getprd_mod::getprd(file, scan);
   const reader::Dimensions dims = scan.dims;
   std::optional<reader::SoundingArrays>& arrays = scan.arrays;
   check_suitability(*arrays, dims.nsound);
   const ColumnPlan plan = make_column_plan(*arrays);
+  for (const Warning& warning : find_warnings(file, scan, plan)) {
+    if (options.strict) estop(warning.message, {warning.stop_line()});
+    if (diagnostics != nullptr) diagnostics->line(warning.warning_line());
+  }
 
   console.write_record("  Writing converted data to file \"" + output + "\".");
   textio::OutputUnit out;
-  open_output(out, output, output_chosen(options));
+  open_output(out, output);
   if (options.format == OutputFormat::csv) {
-    write_csv(*arrays, dims.nsound, plan, {}, {}, out, output);
+    write_csv(*arrays, dims.nsound, plan, arrays->soundx_exact, arrays->soundy_exact, out, output);
   } else {
     write_vask_layout(*arrays, dims.nsound, plan, name, out, output);
   }
-  // "Done." only once every byte is in the file.
+  // "Done." only once every byte is in the file (and the picture drawn).
   if (out.flush() != IoStatus::ok) stop_for_lost_record(out, output);
+  if (options.plot_name) {
+    if (const std::optional<std::string> failure = draw_survey(*options.plot_name, *arrays, plan)) {
+      estop("error writing picture \"" + *options.plot_name + "\"", {*options.plot_name + ": " + *failure});
+    }
+  }
   console.write_record(" Done.");
   // Closing a file that replaced an older one can keep the system busy for
   // a while (some file systems start writing it out then); another thread

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "textio/console.h"
+#include "textio/diagnostics.h"
 #include "textio/input_unit.h"
 
 namespace korvan::driver {
@@ -21,14 +22,15 @@ struct ConversionOptions {
   std::optional<std::string> data_name;    // given: no prompt; "-" is standard input
   std::optional<std::string> output_name;  // -o
   OutputFormat format = OutputFormat::vask;
-  std::optional<std::string> plot_name;    // --plot: not drawn yet
-  bool strict = false;                     // --strict: not acted on yet
+  std::optional<std::string> plot_name;    // --plot: the picture drawn after the rows file
+  bool strict = false;                     // --strict: what would be a warning stops the run
 };
 
 // Runs one conversion in the current directory. With a data name given, the
 // prompt is not shown and standard input is not read. Every failure ends by
-// throwing textio::FatalStop with the console line.
+// throwing textio::FatalStop with the console line. Warnings go to
+// `diagnostics` (none are shown without it).
 void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
-                    const ConversionOptions& options = {});
+                    const ConversionOptions& options = {}, textio::Diagnostics* diagnostics = nullptr);
 
 }  // namespace korvan::driver

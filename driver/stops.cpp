@@ -8,7 +8,9 @@
 
 namespace korvan::driver {
 
-void estop(std::string_view message) { textio::stop_with_line("Stop: " + std::string(message) + "."); }
+void estop(std::string_view message, std::vector<std::string> details) {
+  textio::stop_with_line("Stop: " + std::string(message) + ".", std::move(details));
+}
 
 void nsstop(std::string_view message) {
   textio::stop_with_line("Stop 'cause data not suitable for column format: " + std::string(message) + ".");

@@ -10,6 +10,7 @@
 
 #include "reader/sounding_arrays.h"
 #include "textio/input_unit.h"
+#include "textio/value_conversion.h"
 #include "textio/value_cursor.h"
 
 namespace korvan::reader {
@@ -19,6 +20,8 @@ struct SoundingEntry {
   float x = 0;
   float y = 0;
   std::int32_t nfreq = 0;
+  double x_exact = 0;  // with all the digits written, where asked for
+  double y_exact = 0;
 };
 struct FrequencyEntry {
   float freq = 0;
@@ -69,8 +72,11 @@ class EntryReader {
   [[gnu::always_inline]] textio::IoStatus sounding(SoundingEntry& e) {
     using textio::Integer, textio::Real;
     if (cursor_.start(false) == textio::IoStatus::ok) (void)cursor_.take(Real{e.x}, Real{e.y}, Integer{e.nfreq});
+    if (exact_ && cursor_.status() == textio::IoStatus::ok) keep_exact(e);
     return cursor_.status();
   }
+  // The coordinates are also read as doubles.
+  void read_exact_coordinates() { exact_ = true; }
 
   [[gnu::always_inline]] textio::IoStatus frequency(FrequencyEntry& e, std::int32_t ifreq) {
     if (cursor_.start(false) == textio::IoStatus::ok) {
@@ -140,8 +146,17 @@ class EntryReader {
     return kept[static_cast<std::size_t>(place) % kPlaces];
   }
 
+  // Each coordinate from its text where it stands on the entry's first line
+  // (that is nearly always), else the float read.
+  void keep_exact(SoundingEntry& e) const {
+    std::string_view text;
+    e.x_exact = cursor_.value_text(0, text) && textio::convert_real_exact(text, e.x_exact) ? e.x_exact : e.x;
+    e.y_exact = cursor_.value_text(1, text) && textio::convert_real_exact(text, e.y_exact) ? e.y_exact : e.y;
+  }
+
   textio::InputUnit& unit_;
   textio::ValueCursor cursor_;
+  bool exact_ = false;
   std::array<textio::RepeatedStart<1>, kPlaces> frequency_starts_{};
   std::array<textio::RepeatedStart<2>, kPlaces> transmitter_starts_{};
   std::array<textio::RepeatedStart<3>, kPlaces> receiver_starts_{};

@@ -44,7 +44,10 @@ class EntryWalk {
   // `arrays`, when given, receive the soundings numbered from the walk's
   // first up to `room_last`, as far as they fit the arrays' extents.
   EntryWalk(EntryReader& in, Pass pass, SoundingArrays* arrays = nullptr, std::int64_t room_last = 0)
-      : in_(in), pass_(pass), arrays_(arrays), room_last_(room_last), storing_(arrays != nullptr) {}
+      : in_(in), pass_(pass), arrays_(arrays), room_last_(room_last), storing_(arrays != nullptr),
+        exact_(arrays != nullptr && !arrays->soundx_exact.empty()) {
+    if (exact_) in_.read_exact_coordinates();
+  }
 
   // Where a walk ends before the end of the file.
   struct Limits {
@@ -148,6 +151,10 @@ class EntryWalk {
       arrays_->soundx(isound) = e.x;
       arrays_->soundy(isound) = e.y;
       arrays_->nfreqs(isound) = e.nfreq;
+      if (exact_) {
+        arrays_->soundx_exact[static_cast<std::size_t>(isound - 1)] = e.x_exact;
+        arrays_->soundy_exact[static_cast<std::size_t>(isound - 1)] = e.y_exact;
+      }
     }
     ordinal_ = 0;
     for (std::int32_t ifreq = 1; ifreq <= e.nfreq; ++ifreq) {
@@ -241,6 +248,7 @@ class EntryWalk {
   SoundingArrays* const arrays_;
   const std::int64_t room_last_;
   bool storing_;
+  const bool exact_;
   bool structure_only_ = false;  // a scan after a fault of a value
   std::int64_t ordinal_ = 0;  // the next receiver's place in its sounding
   WalkOutcome out_;

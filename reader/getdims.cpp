@@ -91,7 +91,9 @@ std::optional<SoundingArrays> guess_arrays(Dimensions guess, std::int64_t capaci
   guess.nsound = static_cast<std::int32_t>(capacity);
   const std::optional<std::uint64_t> bytes = sounding_array_bytes(guess);
   if (!bytes || *bytes > options.max_array_bytes) return std::nullopt;
-  return allocate_sounding_arrays(guess);
+  std::optional<SoundingArrays> arrays = allocate_sounding_arrays(guess);
+  if (arrays && options.exact_coordinates) arrays->keep_exact_coordinates();
+  return arrays;
 }
 
 // Walks every piece, two threads taking them in turn. A piece's walk ends
@@ -230,6 +232,19 @@ Scan getdims(const DataFile& file, textio::Console& console, const ReadOptions& 
   console.write_record(count_notice(file.name, scan.dims.nsound, announced));
   if (unit.close() != IoStatus::ok) stop_at(FileStop::close_after_scan, file, unit.error_text());
   return scan;
+}
+
+textio::TextPosition sounding_start(const DataFile& file, std::int64_t isound) {
+  textio::InputUnit unit;
+  if (unit.open(file.path) != IoStatus::ok) return {};
+  std::int32_t announced = 0;
+  const textio::Item header[] = {textio::Item::of(announced)};
+  if (textio::FreeFormatReader(unit).read(header) != IoStatus::ok) return {};
+  EntryReader in(unit);
+  EntryWalk::Limits before;
+  before.soundings = isound - 1;
+  (void)EntryWalk(in, Pass::scan).run(1, before);
+  return {in.next_entry_position(), 0};
 }
 
 }  // namespace korvan::reader::getdims_mod

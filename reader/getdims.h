@@ -20,6 +20,7 @@ struct ReadOptions {
   std::uint64_t pieces_minimum_bytes = kPiecesMinimumBytes;
   std::uint64_t max_array_bytes = kMaxArrayBytes;  // larger arrays are not made on the way
   bool load_on_the_way = true;
+  bool exact_coordinates = false;  // keep the coordinates in double precision too
 };
 
 // What the scan found.
@@ -43,5 +44,9 @@ namespace korvan::reader::getdims_mod {
 // Shows the notice with the number of soundings found. A fault of the file's
 // structure (or of the file itself) ends the run with its message.
 Scan getdims(const DataFile& file, textio::Console& console, const ReadOptions& options = {});
+
+// Where sounding `isound` (from 1) starts, for a message about it: read
+// again from the file's start, so only when such a message is made.
+textio::TextPosition sounding_start(const DataFile& file, std::int64_t isound);
 
 }  // namespace korvan::reader::getdims_mod

@@ -100,7 +100,19 @@ void release_pages(unsigned char* begin, unsigned char* end) {
 
 }  // namespace
 
+void SoundingArrays::keep_exact_coordinates() {
+  soundx_exact.assign(static_cast<std::size_t>(soundx.size()), 0.0);
+  soundy_exact.assign(static_cast<std::size_t>(soundy.size()), 0.0);
+}
+
 void SoundingArrays::move_soundings(std::span<const Move> moves, std::int64_t keep, int part, int parts) {
+  if (part == 0 && !soundx_exact.empty()) {
+    for (const Move& move : moves) {
+      for (std::vector<double>* exact : {&soundx_exact, &soundy_exact}) {
+        std::copy(exact->begin() + move.from - 1, exact->begin() + move.from - 1 + move.count, exact->begin() + move.to - 1);
+      }
+    }
+  }
   int index = 0;
   for_each_array([&](auto& array) {
     if (index++ % parts != part) return;
@@ -118,6 +130,10 @@ void SoundingArrays::move_soundings(std::span<const Move> moves, std::int64_t ke
 
 void SoundingArrays::keep_soundings(std::int32_t n) {
   for_each_array([n](auto& array) { array.set_last_extent(n); });
+  if (!soundx_exact.empty()) {
+    soundx_exact.resize(static_cast<std::size_t>(n));
+    soundy_exact.resize(static_cast<std::size_t>(n));
+  }
   dims.nsound = n;
 }
 

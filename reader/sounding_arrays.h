@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <utility>
+#include <vector>
 
 namespace korvan::reader {
 
@@ -106,6 +107,12 @@ struct SoundingArrays {
   FortranArray<Letter, 4> octype;
 
   Dimensions dims;
+
+  // The coordinates as written, in double precision, for output that shows
+  // every digit: empty unless kept_exact_coordinates() was called.
+  std::vector<double> soundx_exact;
+  std::vector<double> soundy_exact;
+  void keep_exact_coordinates();
 
   // Calls f on each of the seventeen arrays, in order.
   template <typename F>

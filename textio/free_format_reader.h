@@ -59,6 +59,8 @@ class FreeFormatReader {
 
   // Where the last value looked for began (or where the input ended).
   TextPosition value_position() const { return {record_offset_, value_start_}; }
+  // The record in which the last read ended, whole.
+  std::string_view record() const { return record_; }
   // Whether next() left its item as it was: a null, or an item after a slash.
   bool left_unchanged() const { return left_unchanged_; }
 

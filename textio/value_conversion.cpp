@@ -162,6 +162,21 @@ bool convert_real(std::string_view s, float& value) {
   return convert_real_fast(s, value) || convert_real_slow(s, value);
 }
 
+bool convert_real_exact(std::string_view s, double& value) {
+  RealShape shape;
+  if (!scan_real(s, shape)) return false;
+  std::string normalized(s.substr(shape.mantissa_begin, shape.mantissa_end - shape.mantissa_begin));
+  if (shape.has_exponent) {
+    normalized += 'e';
+    normalized.append(s.substr(shape.exponent_begin));
+  }
+  double result = 0;
+  const auto [ptr, ec] = std::from_chars(normalized.data(), normalized.data() + normalized.size(), result);
+  if (ec != std::errc() || ptr != normalized.data() + normalized.size()) return false;
+  value = shape.negative ? -result : result;
+  return true;
+}
+
 void convert_text(std::string_view text, std::span<char> field) {
   const std::size_t n = std::min(text.size(), field.size());
   std::copy_n(text.data(), n, field.data());

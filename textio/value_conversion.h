@@ -20,6 +20,10 @@ bool convert_integer(std::string_view s, std::int32_t& value);
 // for it becomes a zero of the same sign.
 bool convert_real(std::string_view s, float& value);
 
+// The same form, to the nearest double: for values that are kept with all
+// the digits they were written with.
+bool convert_real_exact(std::string_view s, double& value);
+
 // Left-aligned, blank-padded or cut on the right to the field's length.
 void convert_text(std::string_view text, std::span<char> field);
 

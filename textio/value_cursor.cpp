@@ -52,6 +52,15 @@ TextPosition ValueCursor::value_position(std::size_t ordinal) const {
   return n == 0 ? TextPosition{record_offset(), 0} : starts[std::min(ordinal, n - 1)];
 }
 
+bool ValueCursor::value_text(std::size_t ordinal, std::string_view& text) const {
+  if (!have_record_ || ordinal >= 32 || (nulls_ & (std::uint32_t{1} << ordinal)) != 0) return false;
+  const TextPosition at = value_position(ordinal);
+  if (at.record_offset != record_offset() || at.column >= record_.size()) return false;
+  const std::string_view rest = record_.substr(at.column);
+  text = rest.substr(0, std::min(rest.find_first_of(" \t,/"), rest.size()));
+  return !text.empty() && text.front() != '"' && text.front() != '\'' && text.find('*') == std::string_view::npos;
+}
+
 TextPosition ValueCursor::failure_position() const {
   if (!have_record_) return {unit_.position(), 0};
   return quick_ ? TextPosition{record_offset(), record_.size()} : reader_.value_position();

@@ -108,6 +108,10 @@ class ValueCursor {
   // The values of the entry (bit n for value n) that a null or a slash left
   // as they were; the quick way never does.
   std::uint32_t nulls() const { return nulls_; }
+  // The text of value `ordinal` of the entry where it stands on the entry's
+  // first record, which is still at hand; false where it does not (a null,
+  // or a value on a later record).
+  bool value_text(std::size_t ordinal, std::string_view& text) const;
   // Which value of the entry (from 0) the read that failed was looking for.
   std::size_t failed_value() const { return values_ == 0 ? 0 : values_ - 1; }
 

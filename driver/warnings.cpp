@@ -1,0 +1,113 @@
+// The warnings of a conversion. Finding them costs one pass over the counts
+// and letters already in memory; where one is found, the line of its first
+// sounding is looked up in the file.
+#include "driver/warnings.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "driver/column_header.h"
+
+namespace korvan::driver {
+namespace {
+
+// Soundings that differ from their columns' labels in one way: how many,
+// and the first with what it has and what the label says.
+struct Differing {
+  std::int64_t count = 0;
+  std::int64_t first = 0;
+  std::string has;
+  std::string label;
+
+  void note(std::int64_t isound, std::string sounding_has, std::string label_says) {
+    if (count++ > 0) return;
+    first = isound;
+    has = std::move(sounding_has);
+    label = std::move(label_says);
+  }
+};
+
+std::string frequency_of(const DataColumn& column, float frequency) {
+  DataColumn other = column;
+  other.frequency = frequency;
+  const std::string label = column_label(other);
+  return label.substr(0, label.find(','));
+}
+
+// "1 sounding has", "3 soundings have".
+std::string soundings_have(std::int64_t n) {
+  return std::to_string(n) + (n == 1 ? " sounding has" : " soundings have");
+}
+
+std::string line_of_sounding(const reader::DataFile& file, std::int64_t isound) {
+  return std::to_string(reader::locate(file.path, reader::getdims_mod::sounding_start(file, isound)).line);
+}
+
+void add_differing(std::vector<Warning>& warnings, const reader::DataFile& file, const Differing& d,
+                   const char* what) {
+  if (d.count == 0) return;
+  const std::string line = line_of_sounding(file, d.first);
+  warnings.push_back({file.name + ":" + line + ":1: ",
+                      soundings_have(d.count) + " " + what + "; the first is sounding " + std::to_string(d.first) +
+                          " (" + d.has + " under " + d.label + ")",
+                      "sounding " + std::to_string(d.first) + " has " + d.has + " under a column of " + d.label +
+                          " (line " + line + ")"});
+}
+
+}  // namespace
+
+std::vector<Warning> find_warnings(const reader::DataFile& file, const reader::Scan& scan, const ColumnPlan& plan) {
+  std::vector<Warning> warnings;
+  const std::int64_t found = scan.dims.nsound;
+  if (scan.announced != found) {
+    const std::string counts = "the header announces " + std::to_string(scan.announced) + " soundings, the file holds " +
+                               std::to_string(found);
+    warnings.push_back({file.name + ": ", counts, counts});
+  }
+  if (scan.first_empty) {
+    const reader::LineColumn at = reader::locate(file.path, scan.first_empty->where);
+    const std::string place = "line " + std::to_string(at.line) + " (sounding " +
+                              std::to_string(scan.first_empty->place.isound) + ")";
+    const std::int64_t n = scan.empty_values;
+    warnings.push_back({file.name + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": ",
+                        std::to_string(n) + (n == 1 ? " empty value" : " empty values") +
+                            " (null, slash or r*) written as 0; the first is in sounding " +
+                            std::to_string(scan.first_empty->place.isound),
+                        "empty value written as 0 at " + place});
+  }
+
+  Differing frequencies;
+  Differing orientations;
+  Differing components;
+  const reader::SoundingArrays& a = *scan.arrays;
+  for (std::int64_t isound = 2; isound <= found; ++isound) {
+    bool frequency_differs = false;
+    bool orientation_differs = false;
+    bool component_lacking = false;
+    for (const DataColumn& column : plan) {
+      const float frequency = a.freq(column.ifreq, isound);
+      const char orientation = a.ot(column.it, column.ifreq, isound);
+      const char component = a.octype(1, column.it, column.ifreq, isound);
+      if (!frequency_differs && frequency != column.frequency) {
+        frequency_differs = true;
+        frequencies.note(isound, frequency_of(column, frequency), frequency_of(column, column.frequency));
+      }
+      if (!orientation_differs && orientation != column.orientation) {
+        orientation_differs = true;
+        orientations.note(isound, std::string("orientation ") + orientation,
+                          std::string("orientation ") + column.orientation);
+      }
+      if (!component_lacking && component == (column.inphase ? 'q' : 'i')) {
+        component_lacking = true;
+        components.note(isound, std::string("component ") + component,
+                        column.inphase ? "an inphase column" : "a quadrature column");
+      }
+    }
+  }
+  add_differing(warnings, file, frequencies, "another frequency than its column's label");
+  add_differing(warnings, file, orientations, "another transmitter orientation than its column's label");
+  add_differing(warnings, file, components, "no value for the component its column's label names (written as 0)");
+  return warnings;
+}
+
+}  // namespace korvan::driver

@@ -1,0 +1,28 @@
+// What a conversion takes on although it may not be what the user meant:
+// values that the data file leaves empty (written as 0), soundings written
+// under a column label that is not theirs, and a header count other than the
+// soundings found. Each is a line on standard error; with --strict, a stop
+// before the rows file is touched.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driver/column_plan.h"
+#include "reader/getdims.h"
+
+namespace korvan::driver {
+
+struct Warning {
+  std::string where;    // "NAME:LINE:COLUMN: " or "NAME: "
+  std::string text;     // what the standard-error line says
+  std::string message;  // the console message of the stop it makes with --strict
+
+  std::string warning_line() const { return where + "warning: " + text; }
+  std::string stop_line() const { return where + text; }
+};
+
+// In the order the run reports them.
+std::vector<Warning> find_warnings(const reader::DataFile& file, const reader::Scan& scan, const ColumnPlan& plan);
+
+}  // namespace korvan::driver
