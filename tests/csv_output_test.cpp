@@ -109,7 +109,7 @@ TEST(CsvOutput, RefusedWriteNamesItsSounding) {
   const std::string full = dir.read("rows.csv");
   for (const int limit_kib : {40, 300}) {
     const RunResult r = run_converter(dir.path(), "", "--format csv -o rows.csv data.prd",
-                                      "ulimit -f " + std::to_string(limit_kib) + "; trap '' XFSZ;");
+                                      "ulimit -f " + std::to_string(limit_kib) + ";");
     // The rows before the cut are whole; the header row is row 0.
     const std::size_t cut = static_cast<std::size_t>(limit_kib) * 1024;
     const auto rows_whole = std::count(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut), '\n');
