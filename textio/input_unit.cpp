@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
-#include <string>
 #include <new>
 #include <string>
 
