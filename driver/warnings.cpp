@@ -4,6 +4,7 @@
 #include "driver/warnings.h"
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "driver/column_header.h"
@@ -80,7 +81,14 @@ std::vector<Warning> find_warnings(const reader::DataFile& file, const reader::S
   Differing orientations;
   Differing components;
   const reader::SoundingArrays& a = *scan.arrays;
+  // Mostly a sounding's frequencies, orientations and components are those
+  // of sounding 1 byte for byte: one comparison of each slice settles it.
+  const auto same_as_first = [](const auto& array, std::int64_t isound) {
+    const auto bytes = static_cast<std::size_t>(array.slice()) * sizeof(*array.data());
+    return std::memcmp(array.data(), array.data() + (isound - 1) * array.slice(), bytes) == 0;
+  };
   for (std::int64_t isound = 2; isound <= found; ++isound) {
+    if (same_as_first(a.freq, isound) && same_as_first(a.ot, isound) && same_as_first(a.octype, isound)) continue;
     bool frequency_differs = false;
     bool orientation_differs = false;
     bool component_lacking = false;

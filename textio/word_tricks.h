@@ -69,7 +69,7 @@ inline constexpr std::size_t kSameCharsMax = 32;
 // Whether the first n (at most kSameCharsMax) characters at a and b are the
 // same: two byte-wise comparisons of sixteen bytes and their masks, without
 // a call.
-inline bool same_chars(const char* a, const char* b, std::size_t n) {
+[[gnu::always_inline]] inline bool same_chars(const char* a, const char* b, std::size_t n) {
 #if defined(__SSE2__)
   static_assert(kSameCharsMax == 32, "two sixteen-byte comparisons");
   const auto equal = [a, b](int at) {
