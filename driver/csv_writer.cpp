@@ -37,9 +37,11 @@ char* put_number(char* at, double value) {
   return std::to_chars(at, at + kMaxDoubleText, value).ptr;
 }
 
-std::string number_text(float value) {
-  char text[kMaxDoubleText];
-  return std::string(text, put_number(text, value));
+// A frequency as a name shows it: the shortest decimal without an exponent
+// ("100000", not "1e+05").
+std::string frequency_name(float value) {
+  char text[64];
+  return std::string(text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed).ptr);
 }
 
 // How much a column's name says: what it holds, then its transmitter, then
@@ -47,7 +49,7 @@ std::string number_text(float value) {
 enum class Qualifier { none, transmitter, frequency_and_transmitter };
 
 std::string column_name(const DataColumn& column, Qualifier qualifier) {
-  std::string name = number_text(column.frequency) + "Hz_" + column.orientation;
+  std::string name = frequency_name(column.frequency) + "Hz_" + column.orientation;
   name += column.inphase ? "_inphase" : "_quadrature";
   if (qualifier == Qualifier::frequency_and_transmitter) name += "_f" + std::to_string(column.ifreq);
   if (qualifier != Qualifier::none) name += "_tx" + std::to_string(column.it);

@@ -71,8 +71,15 @@ class EntryReader {
   // (end_of_file where the file ended first).
   [[gnu::always_inline]] textio::IoStatus sounding(SoundingEntry& e) {
     using textio::Integer, textio::Real;
-    if (cursor_.start(false) == textio::IoStatus::ok) (void)cursor_.take(Real{e.x}, Real{e.y}, Integer{e.nfreq});
-    if (exact_ && cursor_.status() == textio::IoStatus::ok) keep_exact(e);
+    if (cursor_.start(false) != textio::IoStatus::ok) return cursor_.status();
+    if (!exact_) {
+      (void)cursor_.take(Real{e.x}, Real{e.y}, Integer{e.nfreq});
+    } else {
+      e.x_exact = e.y_exact = kNotTaken;
+      if (cursor_.take(textio::ExactReal{e.x, e.x_exact}, textio::ExactReal{e.y, e.y_exact}, Integer{e.nfreq})) {
+        keep_exact(e);
+      }
+    }
     return cursor_.status();
   }
   // The coordinates are also read as doubles.
@@ -146,12 +153,17 @@ class EntryReader {
     return kept[static_cast<std::size_t>(place) % kPlaces];
   }
 
-  // Each coordinate from its text where it stands on the entry's first line
-  // (that is nearly always), else the float read.
+  // A coordinate that the quick way did not take: from its text where it
+  // stands on the entry's first line (that is nearly always), else the float.
+  static constexpr double kNotTaken = -1e308;
   void keep_exact(SoundingEntry& e) const {
     std::string_view text;
-    e.x_exact = cursor_.value_text(0, text) && textio::convert_real_exact(text, e.x_exact) ? e.x_exact : e.x;
-    e.y_exact = cursor_.value_text(1, text) && textio::convert_real_exact(text, e.y_exact) ? e.y_exact : e.y;
+    if (e.x_exact == kNotTaken) {
+      e.x_exact = cursor_.value_text(0, text) && textio::convert_real_exact(text, e.x_exact) ? e.x_exact : e.x;
+    }
+    if (e.y_exact == kNotTaken) {
+      e.y_exact = cursor_.value_text(1, text) && textio::convert_real_exact(text, e.y_exact) ? e.y_exact : e.y;
+    }
   }
 
   textio::InputUnit& unit_;

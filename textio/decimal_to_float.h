@@ -120,11 +120,40 @@ inline const char* parse_plain_real(const char* p, const char* end, float& value
   return end;
 }
 
+// The double nearest to the plain real [start, end), for a caller that keeps
+// it as well.
+inline double plain_real_double(const char* start, const char* end) {
+  const bool negative = *start == '-';
+  double magnitude = 0;
+  std::from_chars(start + (negative || *start == '+' ? 1 : 0), end, magnitude);
+  return negative ? -magnitude : magnitude;
+}
+
+// The same digits as a double: w below 2^53 and a power of ten that a
+// double holds make one correctly rounded division.
+inline double decimal_to_double(std::uint64_t w, int fraction, bool negative, const char* start, const char* end) {
+  if (w >= (std::uint64_t{1} << 53) || fraction > 22) return plain_real_double(start, end);
+  const double magnitude = static_cast<double>(w) / kExactPow10[fraction];
+  return negative ? -magnitude : magnitude;
+}
+
+// A plain real of more digits than a word holds, the byte-wise way.
+template <bool kExact>
+[[gnu::noinline]] const char* long_real(const char* start, const char* end, float& value, double& exact) {
+  const char* const after = parse_plain_real(start, end, value);
+  if constexpr (kExact) {
+    if (after != nullptr) exact = plain_real_double(start, after);
+  }
+  return after;
+}
+
 // parse_plain_real for a text followed by kRecordPadding readable bytes
 // (the records of an input unit): the digits before and after the point are
 // found and converted eight at a time, without a branch per digit. Longer
-// runs go the byte-wise way.
-inline const char* parse_padded_real(const char* p, const char* end, float& value) {
+// runs go the byte-wise way. With kExact, the double nearest to the text
+// too.
+template <bool kExact>
+inline const char* padded_real(const char* p, const char* end, float& value, double& exact) {
   static_assert(kRecordPadding >= 16, "eight bytes are loaded at the end and after a point");
   const char* const start = p;
   bool negative = false;
@@ -155,11 +184,12 @@ inline const char* parse_padded_real(const char* p, const char* end, float& valu
     p += length;
     if (count == 0 || !plain_token_end(p, end)) return nullptr;
     const std::uint64_t w = digits_value(digits, count);
+    if constexpr (kExact) exact = decimal_to_double(w, fraction, negative, start, p);
     if (!decimal_to_float(w, -fraction, negative, value)) return exact_plain_real(start, p, value);
     return p;
   }
   const int whole = std::min(digit_run(whole_chars), room(p));
-  if (whole == 8) return parse_plain_real(start, end, value);
+  if (whole == 8) return long_real<kExact>(start, end, value, exact);
   std::uint64_t w = whole > 0 ? digits_value(whole_chars, whole) : 0;
   p += whole;
   int fraction = 0;
@@ -167,13 +197,22 @@ inline const char* parse_padded_real(const char* p, const char* end, float& valu
     ++p;
     const std::uint64_t fraction_chars = load_eight(p);
     fraction = std::min(digit_run(fraction_chars), room(p));
-    if (fraction == 8) return parse_plain_real(start, end, value);
+    if (fraction == 8) return long_real<kExact>(start, end, value, exact);
     if (fraction > 0) w = w * kPow10[fraction] + digits_value(fraction_chars, fraction);
     p += fraction;
   }
   if (whole + fraction == 0 || !plain_token_end(p, end)) return nullptr;
+  if constexpr (kExact) exact = decimal_to_double(w, fraction, negative, start, p);
   if (!decimal_to_float(w, -fraction, negative, value)) return exact_plain_real(start, p, value);
   return p;
+}
+
+inline const char* parse_padded_real(const char* p, const char* end, float& value) {
+  double unused = 0;
+  return padded_real<false>(p, end, value, unused);
+}
+inline const char* parse_padded_real(const char* p, const char* end, float& value, double& exact) {
+  return padded_real<true>(p, end, value, exact);
 }
 
 }  // namespace korvan::textio

@@ -46,6 +46,10 @@ class PlainRecord {
   const char* position() const { return p_; }
 
   [[gnu::always_inline]] bool real(float& value) { return at_value() && (p_ = parse_padded_real(p_, end_, value)) != nullptr; }
+  // real(), also giving the double nearest to the text.
+  [[gnu::always_inline]] bool real(float& value, double& exact) {
+    return at_value() && (p_ = parse_padded_real(p_, end_, value, exact)) != nullptr;
+  }
   // real(), also giving the value's text.
   [[gnu::always_inline]] bool real(float& value, std::string_view& text) {
     if (!at_value()) return false;

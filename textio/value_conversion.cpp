@@ -165,12 +165,20 @@ bool convert_real(std::string_view s, float& value) {
 bool convert_real_exact(std::string_view s, double& value) {
   RealShape shape;
   if (!scan_real(s, shape)) return false;
+  double result = 0;
+  if (!shape.has_exponent) {
+    // Mostly digits and a point, which from_chars reads as they stand.
+    const char* const end = s.data() + s.size();
+    const auto [ptr, ec] = std::from_chars(s.data() + shape.mantissa_begin, end, result);
+    if (ec != std::errc() || ptr != end) return false;
+    value = shape.negative ? -result : result;
+    return true;
+  }
   std::string normalized(s.substr(shape.mantissa_begin, shape.mantissa_end - shape.mantissa_begin));
   if (shape.has_exponent) {
     normalized += 'e';
     normalized.append(s.substr(shape.exponent_begin));
   }
-  double result = 0;
   const auto [ptr, ec] = std::from_chars(normalized.data(), normalized.data() + normalized.size(), result);
   if (ec != std::errc() || ptr != normalized.data() + normalized.size()) return false;
   value = shape.negative ? -result : result;

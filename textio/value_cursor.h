@@ -57,6 +57,12 @@ struct RepeatedReals {
   RepeatedStart<N>& kept;
   std::array<float, N>& values;
 };
+// A real kept in double precision too: `exact` is left as it is where the
+// value is not taken the quick way.
+struct ExactReal {
+  float& value;
+  double& exact;
+};
 // A real taken again from `kept` when its text is the kept one.
 struct RepeatedReal {
   RepeatedValue& kept;
@@ -129,6 +135,10 @@ class ValueCursor {
     before = r.position();
     return r.real(t.value) && counted(taken);
   }
+  [[gnu::always_inline]] static bool quick(PlainRecord& r, ExactReal t, const char*& before, std::size_t& taken) {
+    before = r.position();
+    return r.real(t.value, t.exact) && counted(taken);
+  }
   [[gnu::always_inline]] static bool quick(PlainRecord& r, Integer t, const char*& before, std::size_t& taken) {
     before = r.position();
     return r.integer(t.value) && counted(taken);
@@ -179,12 +189,14 @@ class ValueCursor {
   // The targets as items of the general reading, reals one by one.
   static std::size_t item_count(const Real&) { return 1; }
   static std::size_t item_count(const Integer&) { return 1; }
+  static std::size_t item_count(const ExactReal&) { return 1; }
   static std::size_t item_count(const Letter&) { return 1; }
   static std::size_t item_count(const RepeatedReal&) { return 1; }
   template <std::size_t N>
   static std::size_t item_count(const RepeatedReals<N>&) { return N; }
   static void append(Item* out, std::size_t& n, Real t) { out[n++] = Item::of(t.value); }
   static void append(Item* out, std::size_t& n, Integer t) { out[n++] = Item::of(t.value); }
+  static void append(Item* out, std::size_t& n, ExactReal t) { out[n++] = Item::of(t.value); }
   static void append(Item* out, std::size_t& n, Letter t) { out[n++] = Item::of(std::span<char>(&t.value, 1)); }
   static void append(Item* out, std::size_t& n, RepeatedReal t) { out[n++] = Item::of(t.value); }
   template <std::size_t N>
