@@ -84,7 +84,7 @@ TEST(CsvOutput, NamesAndFields) {
        "x,y,height,900Hz_z_quadrature_f1_tx1,900Hz_z_quadrature_f2_tx1\n0,0,30,1,2\n"},
       {"zeros of either sign, exponents, no padding",
        "1\n1234.56 -0.0 1\n2000000 1\n1 0 z 1\n1 0 0 0 z 1 b 1e-7 -3.4e38\n",
-       "x,y,height,2e+06Hz_z_inphase,2e+06Hz_z_quadrature\n1234.56,0,0,1e-07,-3.4e+38\n"},
+       "x,y,height,2000000Hz_z_inphase,2000000Hz_z_quadrature\n1234.56,0,0,1e-07,-3.4e+38\n"},
   };
   for (const CsvCase& c : cases) {
     ScratchDir dir;
