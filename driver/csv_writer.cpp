@@ -34,7 +34,7 @@ char* put_number(char* at, double value) {
     *at = '0';
     return at + 1;
   }
-  return std::to_chars(at, at + kMaxDoubleText, value).ptr;
+  return put_shortest(at, value);
 }
 
 // A frequency as a name shows it: the shortest decimal without an exponent

@@ -191,4 +191,57 @@ char* put_shortest(char* at, float value) {
   return std::to_chars(at, at + kMaxShortestFloat, value).ptr;
 }
 
+namespace {
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactTens[10] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+
+}  // namespace
+
+// Step 1: the fewest decimals d whose rounding r of the value reads back: r
+// and 10^d are exact doubles, so r / 10^d is the correctly rounded quotient,
+// which is what reading the decimal gives. A decimal with fewer decimals
+// would have been found first, so these are the shortest digits; where a
+// neighbour of r reads back too, which one the shortest form is depends on
+// the exact value, and std::to_chars decides.
+// Step 2: std::to_chars writes fixed point where it is not longer than the
+// exponent form; where it is longer (a round number such as 500000, "5e+05"),
+// std::to_chars writes the value.
+// Step 3: the digits, a point and the decimals.
+char* put_shortest(char* at, double value) {
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1 && magnitude < 1e15) {
+    for (int d = 0; d <= 9; ++d) {
+      const double scaled = magnitude * kExactTens[d];
+      if (scaled >= 9007199254740992.0) break;
+      const double r = std::nearbyint(scaled);
+      if (r / kExactTens[d] != magnitude) continue;
+      if ((r - 1) / kExactTens[d] == magnitude || (r + 1) / kExactTens[d] == magnitude) break;
+      const auto digits = static_cast<std::uint64_t>(r);
+      int length = 1;
+      while (length < 20 && digits >= textio::kPow10[length]) ++length;
+      const int whole = length - d;
+      int significant = length;
+      if (d == 0) {
+        for (std::uint64_t rest = digits; rest % 10 == 0; rest /= 10) --significant;
+      }
+      const int fixed = length + (d > 0 ? 1 : 0);
+      const int exponent_form = significant + (significant > 1 ? 1 : 0) + 4;
+      if (fixed > exponent_form) break;
+      if (value < 0) *at++ = '-';
+      char text[24];
+      std::to_chars(text, text + sizeof text, digits);
+      std::memcpy(at, text, static_cast<std::size_t>(whole));
+      at += whole;
+      if (d > 0) {
+        *at++ = '.';
+        std::memcpy(at, text + whole, static_cast<std::size_t>(d));
+        at += d;
+      }
+      return at;
+    }
+  }
+  return std::to_chars(at, at + kMaxShortestDouble, value).ptr;
+}
+
 }  // namespace korvan::driver

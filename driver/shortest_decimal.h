@@ -18,4 +18,10 @@ inline constexpr std::size_t kShortestFloatRoom = kMaxShortestFloat + 2;
 // Writes the text at `at` and returns its end.
 char* put_shortest(char* at, float value);
 
+// The same for a double, as std::to_chars writes it (at most 24
+// characters). The quick way takes what coordinates mostly are: magnitudes
+// from 1 to 10^15 with at most nine decimals, written in fixed point.
+inline constexpr std::size_t kMaxShortestDouble = 24;
+char* put_shortest(char* at, double value);
+
 }  // namespace korvan::driver

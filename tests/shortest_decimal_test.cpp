@@ -4,8 +4,11 @@
 #include "driver/shortest_decimal.h"
 
 #include <bit>
+#include <cmath>
 #include <charconv>
 #include <cstdint>
+#include <random>
+#include <string>
 #include <string_view>
 
 #include <gtest/gtest.h>
@@ -51,6 +54,31 @@ TEST(ShortestDecimal, MatchesToCharsAcrossTheQuickRange) {
     }
     EXPECT_EQ(differences, 0) << c.label;
   }
+}
+
+// Doubles: coordinates as surveys write them (up to nine decimals, round
+// numbers among them), then any bit pattern.
+TEST(ShortestDecimal, DoublesMatchToChars) {
+  std::mt19937_64 rng(41);
+  const int cases = korvan::testing::kSanitized ? 200000 : 2000000;
+  int differences = 0;
+  for (int n = 0; n < cases; ++n) {
+    double value = 0;
+    if (n % 4 == 3) {
+      value = std::bit_cast<double>(rng());
+      if (!std::isfinite(value)) continue;
+    } else {
+      const auto decimals = static_cast<int>(rng() % 10);
+      const double whole = static_cast<double>(rng() % 100000000000ULL) / std::pow(10.0, static_cast<double>(rng() % 8));
+      value = std::round(whole * std::pow(10.0, decimals)) / std::pow(10.0, decimals) * (n % 2 == 0 ? 1 : -1);
+    }
+    char quick[kMaxShortestDouble];
+    char reference[kMaxShortestDouble];
+    const std::string got(quick, put_shortest(quick, value));
+    const std::string expected(reference, std::to_chars(reference, reference + sizeof reference, value).ptr);
+    if (got != expected && ++differences <= 5) ADD_FAILURE() << expected << " written as " << got;
+  }
+  EXPECT_EQ(differences, 0);
 }
 
 }  // namespace
