@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "driver/column_header.h"
+#include "textio/text_place.h"
 
 namespace korvan::driver {
 namespace {
@@ -41,7 +42,7 @@ std::string soundings_have(std::int64_t n) {
 }
 
 std::string line_of_sounding(const reader::DataFile& file, std::int64_t isound) {
-  return std::to_string(reader::locate(file.path, reader::getdims_mod::sounding_start(file, isound)).line);
+  return std::to_string(textio::locate(file.path, reader::getdims_mod::sounding_start(file, isound)).line);
 }
 
 void add_differing(std::vector<Warning>& warnings, const reader::DataFile& file, const Differing& d,
@@ -66,7 +67,7 @@ std::vector<Warning> find_warnings(const reader::DataFile& file, const reader::S
     warnings.push_back({file.name + ": ", counts, counts});
   }
   if (scan.first_empty) {
-    const reader::LineColumn at = reader::locate(file.path, scan.first_empty->where);
+    const textio::LineColumn at = textio::locate(file.path, scan.first_empty->where);
     const std::string place = "line " + std::to_string(at.line) + " (sounding " +
                               std::to_string(scan.first_empty->place.isound) + ")";
     const std::int64_t n = scan.empty_values;

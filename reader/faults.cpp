@@ -6,17 +6,14 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <memory>
+#include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "textio/data_source.h"
 #include "textio/fixed_format.h"
 #include "textio/termination.h"
-
-#include <vector>
+#include "textio/text_place.h"
 
 namespace korvan::reader {
 namespace {
@@ -98,31 +95,6 @@ EntryValues entry_values(FaultKind kind) {
   }
 }
 
-// The line of the file that starts at `offset` (at most a few KiB of it).
-std::string line_at(const std::string& path, std::uint64_t offset) {
-  std::string line(4096, '\0');
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
-  const ssize_t got = ::pread(fd, line.data(), line.size(), static_cast<off_t>(offset));
-  ::close(fd);
-  line.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  line.resize(std::min(line.find('\n'), line.size()));
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
-
-// The value that stands at `column` of `line`, as a free-format read ends it
-// (its first 40 characters, with a '?' for each byte that is no text).
-std::string value_at(const std::string& line, std::size_t column) {
-  if (column >= line.size()) return {};
-  const std::size_t end = std::min(line.find_first_of(" \t,/", column), line.size());
-  std::string value = line.substr(column, std::min<std::size_t>(end - column, 40));
-  for (char& c : value) {
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '?';
-  }
-  return value;
-}
-
 // What is wrong, in words, with the text found there.
 std::string what_is_wrong(const Fault& f, const std::string& found) {
   const EntryValues entry = entry_values(f.kind);
@@ -176,13 +148,13 @@ std::string place_text(const Place& p) {
 
 // "NAME:LINE:COLUMN: " for a place in the file.
 std::string file_place(const DataFile& file, const textio::TextPosition& where) {
-  const LineColumn at = locate(file.path, where);
+  const textio::LineColumn at = textio::locate(file.path, where);
   return file.name + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
 }
 
 // A hint where the start of the file shows it is no text file of soundings.
 std::optional<std::string> binary_hint(const DataFile& file) {
-  const std::optional<std::string> looks = textio::looks_compressed_or_binary(line_at(file.path, 0));
+  const std::optional<std::string> looks = textio::looks_compressed_or_binary(textio::line_at(file.path, 0));
   if (!looks) return std::nullopt;
   return file.name + ": hint: the file looks " + *looks + ", not like a text file of soundings";
 }
@@ -232,9 +204,9 @@ std::string fault_message(const Fault& fault, Pass pass, std::string_view name) 
 }
 
 void stop_at(const Fault& fault, Pass pass, const DataFile& file, const std::optional<Fault>& earlier) {
-  const std::string line = line_at(file.path, fault.where.record_offset);
+  const std::string line = textio::line_at(file.path, fault.where.record_offset);
   std::vector<std::string> details = {file_place(file, fault.where) +
-                                      what_is_wrong(fault, value_at(line, fault.where.column)) + " (" +
+                                      what_is_wrong(fault, textio::value_at(line, fault.where.column)) + " (" +
                                       place_text(fault.place) + ")"};
   // A receiver line that is blank or short leaves the entries after it to be
   // read out of place: that is mostly where the fault lies.
@@ -283,7 +255,7 @@ void stop_at(FileStop stop, const DataFile& file, std::string_view reason, const
     details.push_back(file_place(file, header->where) + "the number of soundings is " +
                       std::to_string(header->announced) + ", less than 1");
   } else if (header) {
-    const std::string found = value_at(line_at(file.path, header->where.record_offset), header->where.column);
+    const std::string found = textio::value_at(textio::line_at(file.path, header->where.record_offset), header->where.column);
     std::string what = header->status == textio::IoStatus::end_of_file ? "the file holds no number of soundings"
                        : header->status == textio::IoStatus::too_long
                            ? "a line of more than " + std::to_string(textio::kMaxRecordBytes >> 20) + " MiB"
@@ -294,24 +266,6 @@ void stop_at(FileStop stop, const DataFile& file, std::string_view reason, const
     details.push_back(file.name + ": " + std::string(reason));
   }
   emsgstop(file_stop_message(stop, file.name), std::move(details));
-}
-
-LineColumn locate(const std::string& path, const textio::TextPosition& where) {
-  LineColumn at;
-  at.column = where.column + 1;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return at;
-  constexpr std::size_t kChunk = std::size_t{1} << 20;
-  const auto buffer = std::make_unique<char[]>(kChunk);
-  for (std::uint64_t offset = 0; offset < where.record_offset;) {
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, where.record_offset - offset));
-    const ssize_t got = ::pread(fd, buffer.get(), want, static_cast<off_t>(offset));
-    if (got <= 0) break;
-    at.line += static_cast<std::uint64_t>(std::count(buffer.get(), buffer.get() + got, '\n'));
-    offset += static_cast<std::uint64_t>(got);
-  }
-  ::close(fd);
-  return at;
 }
 
 std::string count_notice(std::string_view name, std::int64_t found, std::int64_t announced) {

@@ -100,13 +100,6 @@ struct HeaderRead {
 // The scan's notice of the number of soundings found.
 std::string count_notice(std::string_view name, std::int64_t found, std::int64_t announced);
 
-// Where a byte of the file stands: its line and column, from 1.
-struct LineColumn {
-  std::uint64_t line = 1;
-  std::uint64_t column = 1;
-};
-LineColumn locate(const std::string& path, const textio::TextPosition& where);
-
 // The sounding number in 5 positions, the others in 2, moved to the left and
 // without trailing blanks; asterisks when too wide.
 std::string sounding_text(std::int64_t isound);
