@@ -29,9 +29,11 @@ test-sanitize:
 
 test: test-plain test-sanitize
 
-# The big-survey benchmark: korvan2col next to cat and wc -l, and
-# --format csv next to the plain run, on surveys of about 100, 200 and 400 MB. BENCH_ARGS go to bench/run_bench.sh, for
-# instance BENCH_ARGS="--runs 5 --compare saved".
+# The big-survey benchmark: korvan2col next to cat and wc -l, --format csv
+# next to the plain run, the survey gzip-compressed next to zcat and from a
+# pipe next to the plain run, on surveys of about 100, 200 and 400 MB.
+# BENCH_ARGS go to bench/run_bench.sh, for instance
+# BENCH_ARGS="--runs 5 --compare saved".
 BENCH_ARGS ?=
 bench:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_BENCH=ON $(CMAKE_FLAGS)

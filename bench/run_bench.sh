@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # End-to-end benchmark of korvan2col on big synthetic surveys, next to two
-# floors that only read the file (cat > /dev/null and wc -l), and of
-# korvan2col --format csv next to the plain run.
+# floors that only read the file (cat > /dev/null and wc -l); of korvan2col
+# --format csv next to the plain run; of the survey read gzip-compressed
+# (korvan2col survey.prd.gz) next to zcat > /dev/null alone; and of the survey
+# read from a pipe (cat survey.prd | korvan2col -) next to the plain run.
 #
 # usage: bench/run_bench.sh [--build DIR] [--runs N] [--sizes "100 200 400"]
 #                           [--frequencies F] [--transmitters T] [--seed S]
 #                           [--save DIR] [--compare DIR]
 #
 # The surveys are written once into DIR/bench-data (remade only when their
-# generator arguments change); the converter runs in DIR/bench-run/<size>,
-# where its vask.out and vask.csv stay. MB is 10^6 bytes, MiB 2^20 bytes; times are the
-# median wall time of N runs ("cpu s": the converter's median user + system
-# time, less sensitive to a busy machine than the wall time).
+# generator arguments change), each with its gzip -6 copy beside it; the
+# converter runs in DIR/bench-run/<size>, where its vask.out and vask.csv
+# stay, and the rows of the gzip and pipe runs in vask-gz.out and
+# vask-stdin.out, which must match vask.out but for its first line (the
+# name). MB is 10^6 bytes, MiB 2^20 bytes; times are the median wall time of
+# N runs ("cpu s": the converter's median user + system time, less sensitive
+# to a busy machine than the wall time).
 #
 # Output check: the sha256 of every vask.out and vask.csv is written to
 # DIR/bench-run/vask.sha256 and compared with the previous run's sums.
@@ -31,7 +36,7 @@ seed=1
 save_dir=
 compare_dir=
 
-usage() { sed -n '5,7p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '8,10p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 while [[ $# -gt 0 ]]; do
   [[ $# -ge 2 ]] || usage
@@ -105,6 +110,10 @@ for size in $sizes; do
     "$gen" $args --out "$file"
     echo "$args $(stat -c %s "$file")" >"$file.args"
   fi
+  if [[ ! $file.gz -nt $file ]]; then
+    gzip -6 -c "$file" >"$file.gz.partial"
+    mv "$file.gz.partial" "$file.gz"
+  fi
 done
 
 # 2. The runs, interleaved so that a busy moment on the machine hits every
@@ -126,14 +135,27 @@ for size in $sizes; do
     read -r t_wc _ < <(measure /dev/null /dev/null wc -l "$file")
     read -r t_k rss_k cpu_k < <(cd "$dir" && measure "$dir/stdin" "$dir/console.txt" "$korvan")
     read -r t_csv _ cpu_csv < <(cd "$dir" && measure "$dir/stdin" "$dir/console-csv.txt" "$korvan" --format csv)
-    for console in "$dir/console.txt" "$dir/console-csv.txt"; do
+    read -r t_zcat _ < <(measure /dev/null /dev/null zcat "$file.gz")
+    read -r t_gz _ cpu_gz < <(cd "$dir" && measure /dev/null "$dir/console-gz.txt" "$korvan" -o vask-gz.out "$file.gz")
+    # Standard input redirected from the survey would be a regular file; a
+    # pipe is what makes the converter keep a copy.
+    # shellcheck disable=SC2016
+    read -r t_pipe _ < <(cd "$dir" && measure /dev/null "$dir/console-stdin.txt" \
+      bash -c 'cat "$1" | "$2" -o vask-stdin.out -' _ "$file" "$korvan")
+    for console in "$dir"/console{,-csv,-gz,-stdin}.txt; do
       if ! grep -qx 'Done\.' "$console"; then
         echo "run_bench: korvan2col did not finish on $name:" >&2
         cat "$console" >&2
         exit 1
       fi
     done
-    echo "$size $t_k $rss_k $t_cat $t_wc $cpu_k $t_csv $cpu_csv" >>"$results"
+    echo "$size $t_k $rss_k $t_cat $t_wc $cpu_k $t_csv $cpu_csv $t_zcat $t_gz $cpu_gz $t_pipe" >>"$results"
+  done
+  for rows in vask-gz.out vask-stdin.out; do
+    if ! cmp -s <(tail -n +2 "$dir/vask.out") <(tail -n +2 "$dir/$rows"); then
+      echo "run_bench: $rows differs from vask.out beyond the first line on $name" >&2
+      exit 1
+    fi
   done
   echo "$(sha256sum <"$dir/vask.out" | cut -d' ' -f1)  ${size}mb  $(cat "$file.args")" >>"$sums"
   echo "$(sha256sum <"$dir/vask.csv" | cut -d' ' -f1)  ${size}mb-csv  $(cat "$file.args")" >>"$sums"
@@ -189,6 +211,24 @@ for size in $sizes; do
       size "MB", bytes / 1e6, tk, tc, cc, bytes / 1e6 / tc, vask / 1e6, csv / 1e6
     printf "%s MB survey: CSV %.3f s, vask.out %.3f s, target CSV at least as fast as vask.out: %s\n", size, tc, tk,
       (tc <= tk ? "met" : "MISSED") >> targets
+  }'
+done
+
+# The same surveys gzip-compressed, next to zcat alone, and from a pipe,
+# next to the plain run.
+echo
+printf '%-7s %9s %9s %9s %9s %7s %7s %9s %9s %7s\n' \
+  survey "input MB" "gzip MB" "zcat s" "gzip s" "cpu s" ratio "vask s" "pipe s" ratio
+timing() { awk -v s="$1" -v c="$2" '$1 == s { print $c }' "$results" | median; }  # timing SIZE COLUMN
+for size in $sizes; do
+  file=$data/survey-${size}mb.prd
+  awk -v size="$size" -v bytes="$(stat -c %s "$file")" -v gz="$(stat -c %s "$file.gz")" \
+      -v tz="$(timing "$size" 9)" -v tg="$(timing "$size" 10)" -v cg="$(timing "$size" 11)" \
+      -v tk="$(timing "$size" 2)" -v tp="$(timing "$size" 12)" -v targets="$targets" 'BEGIN {
+    printf "%-7s %9.1f %9.1f %9.3f %9.3f %7.2f %7.2f %9.3f %9.3f %7.2f\n",
+      size "MB", bytes / 1e6, gz / 1e6, tz, tg, cg, tg / tz, tk, tp, tp / tk
+    printf "%s MB survey: gzip input %.3f s, zcat alone %.3f s (%.2fx), target gzip input within 1.5x the time of zcat alone: %s\n",
+      size, tg, tz, tg / tz, (tg <= 1.5 * tz ? "met" : "MISSED") >> targets
   }'
 done
 echo

@@ -1,7 +1,7 @@
 // Data sources: which names are read in place and which are kept as a copy
 // (read by several threads at once), gzip members and their faults, the stop
-// after an overlong record, a temporary directory that takes no copy, and the
-// hints for binary starts.
+// after an overlong record or at a binary start, a temporary directory that
+// takes no copy, and the hints for binary starts.
 #include <csignal>
 #include <fstream>
 #include <optional>
@@ -86,6 +86,7 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
     bool copy;
     bool compressed;
     std::string contents;
+    std::string failure = {};  // the reason, when the data are refused
   };
   const Case cases[] = {
       {"regular file", Via::file, text, false, false, text},
@@ -101,11 +102,19 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
       {"longest record", Via::pipe, longest + "\nend\n", true, false, longest + "\nend\n"},
       {"overlong record", Via::pipe, overlong + "yz\nnext\n", true, false, overlong},
       {"overlong record after a line", Via::pipe, "a\n" + overlong + "z", true, false, "a\n" + overlong},
-      {"endless device", Via::name, "/dev/zero", true, false, std::string(kMaxRecordBytes + 1, '\0')},
+      {"endless binary device", Via::name, "/dev/zero", true, false, "",
+       "the data look binary (NUL bytes), not like a text file of soundings"},
+      {"NUL byte last of the start, after line ends", Via::pipe, std::string(kHintBytes - 1, '\n') + '\0' + "1 2\n",
+       true, false, "", "the data look binary (NUL bytes), not like a text file of soundings"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     auto opened = open_as(dir, c.via, c.bytes);
+    if (!c.failure.empty()) {
+      ASSERT_TRUE(std::holds_alternative<SourceFailure>(opened));
+      EXPECT_EQ(std::get<SourceFailure>(opened).reason, c.failure);
+      continue;
+    }
     ASSERT_TRUE(std::holds_alternative<DataSource>(opened)) << std::get<SourceFailure>(opened).reason;
     const DataSource& source = std::get<DataSource>(opened);
     EXPECT_EQ(source.is_copy(), c.copy);

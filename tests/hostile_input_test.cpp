@@ -235,14 +235,17 @@ TEST(ResourceLimits, ArraysBeyondTheAddressSpaceLimitStopCleanly) {
   EXPECT_FALSE(dir.exists("vask.out"));
 }
 
-// A record is held whole while it is read, so an endless line (here the
-// data file /dev/zero) grows the input buffer until the memory is refused;
-// under a limit that is a read error with the scan's message, not a kill.
+// A record is held whole while it is read, so an endless line (here x after
+// x from tr through a process substitution; /dev/zero, being binary, is
+// refused before any reading) must end, under an address-space limit, in a
+// read error with the scan's message, not in a kill.
 TEST(ResourceLimits, EndlessLineStopsAtTheAddressSpaceLimit) {
   if (kSanitized) GTEST_SKIP() << "the sanitizers cannot run under an address-space limit";
   ScratchDir dir;
-  const RunResult run = run_converter(dir.path(), "", "/dev/zero", address_space_limit(kTwoGiB));
-  EXPECT_EQ(run.out, kBanner + "Stop: error reading number of soundings from \"/dev/zero\".\n");
+  const RunResult run =
+      run_converter(dir.path(), "", "<(tr '\\0' x < /dev/zero)", address_space_limit(kTwoGiB));
+  // bash gives the first process substitution descriptor 63.
+  EXPECT_EQ(run.out, kBanner + "Stop: error reading number of soundings from \"/dev/fd/63\".\n");
   EXPECT_EQ(run.exit_status, 1);
 }
 

@@ -1,8 +1,9 @@
-// The command-line options end to end: the real binary in a scratch
-// directory with the bundled multi-frequency survey, its standard output,
-// standard error and exit status compared byte for byte, and the rows file
-// where the options put it.
+// The command-line options and the ways of giving the data file end to end:
+// the real binary in a scratch directory with the bundled multi-frequency
+// survey, its standard output, standard error and exit status compared byte
+// for byte, and the rows file where the options put it.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -90,6 +91,74 @@ TEST(Options, EachOptionAsTheUserSeesIt) {
       EXPECT_FALSE(dir.exists("vask.out")) << c.label;
     }
     EXPECT_EQ(dir.read(c.data_name), survey) << c.label;
+  }
+}
+
+// `text` as gzip compresses it.
+std::string gzipped(const std::string& text) {
+  const ScratchDir dir;
+  const std::string path = dir.file("packed.gz").string();
+  gzFile out = gzopen(path.c_str(), "wb");
+  gzwrite(out, text.data(), static_cast<unsigned>(text.size()));
+  gzclose(out);
+  return dir.read("packed.gz");
+}
+
+struct SourceCase {
+  const char* label;
+  std::string shell_prefix;
+  std::string arguments;
+  std::string input;      // standard input
+  std::string out;        // standard output, unless the rows go there
+  std::string err;        // standard error
+  int exit_status;
+  std::string rows_file;  // "vask.out", or "-": standard output; empty: a stop
+  std::string data_name;  // as the messages and the first header line give it
+};
+
+TEST(DataSources, EachWayOfGivingTheDataAsTheUserSeesIt) {
+  const std::string survey = example_file(kSurvey);
+  const std::string packed = gzipped(survey);
+  std::string corrupt = packed;
+  corrupt[corrupt.size() - 5] ^= 1;  // in the CRC of the trailer
+  const std::string earlier = "rows of an earlier run\n";
+  const auto done = [](const std::string& name) { return dialogue_until_writing(name, "vask.out") + "Done.\n"; };
+  const auto stop = [](const std::string& name) {
+    return "Converting from KORVAN predicted data format.\nStop: error opening predicted data file \"" + name +
+           "\".\n";
+  };
+  const SourceCase cases[] = {
+      {"the plain run", "", kSurvey, "", done(kSurvey), "", 0, "vask.out", kSurvey},
+      {"- with the survey on standard input", "", "-", survey, done("-"), "", 0, "vask.out", "-"},
+      {"FIFO", "mkfifo fifo; cat " + kSurvey + " > fifo &", "fifo", "", done("fifo"), "", 0, "vask.out", "fifo"},
+      // bash gives the first process substitution descriptor 63.
+      {"process substitution", "", "<(cat " + kSurvey + ")", "", done("/dev/fd/63"), "", 0, "vask.out",
+       "/dev/fd/63"},
+      {"gzip file named .prd", "", "packed.prd", "", done("packed.prd"), "", 0, "vask.out", "packed.prd"},
+      {"gzip on standard input", "", "-", packed, done("-"), "", 0, "vask.out", "-"},
+      {"-o - with -", "", "-o - -", survey, "", dialogue_until_writing("-", "-") + "Done.\n", 0, "-", "-"},
+      {"truncated gzip file", "", "truncated.prd", "", stop("truncated.prd"),
+       "korvan2col: truncated.prd: compressed data is truncated\n", 1, "", "truncated.prd"},
+      {"corrupt gzip file", "", "corrupt.prd", "", stop("corrupt.prd"),
+       "korvan2col: corrupt.prd: compressed data is corrupt (incorrect data check)\n", 1, "", "corrupt.prd"},
+      {"TMPDIR a missing directory for a pipe", "export TMPDIR=missing;", "-", survey, stop("-"),
+       "korvan2col: -: No such file or directory (keeping a copy in missing)\n", 1, "", "-"},
+  };
+  for (const SourceCase& c : cases) {
+    ScratchDir dir;
+    dir.write(kSurvey, survey);
+    dir.write("packed.prd", packed);
+    dir.write("truncated.prd", packed.substr(0, packed.size() / 2));
+    dir.write("corrupt.prd", corrupt);
+    dir.write("vask.out", earlier);
+    const RunResult r = run_converter(dir.path(), c.input, c.arguments, c.shell_prefix);
+    // Byte for byte the plain run's rows, but for the name in the first line.
+    std::string rows = example_file("survey_multi.vask.out");
+    rows.replace(rows.find(kSurvey), kSurvey.size(), c.data_name);
+    EXPECT_EQ(r.out, c.rows_file == "-" ? rows : c.out) << c.label;
+    EXPECT_EQ(r.err, c.err) << c.label;
+    EXPECT_EQ(r.exit_status, c.exit_status) << c.label;
+    EXPECT_EQ(dir.read("vask.out"), c.rows_file == "vask.out" ? rows : earlier) << c.label;
   }
 }
 

@@ -1,7 +1,8 @@
 // Keeps a data file that cannot be read twice, or that is gzip-compressed, in
 // an unnamed temporary file: the input is read in large blocks, inflated when
-// it starts with the gzip magic, watched for an endless record, and written
-// to the copy by a second thread while the next block is made.
+// it starts with the gzip magic, watched for a binary start and an endless
+// record, and written to the copy by a second thread while the next block is
+// made.
 #include "textio/data_source.h"
 
 #include <algorithm>
@@ -85,6 +86,26 @@ class RecordWatch {
   bool over_ = false;
 };
 
+// Refuses data whose first kHintBytes hold a NUL byte. No survey has one,
+// and an endless input of such bytes with line ends here and there
+// (/dev/urandom) would otherwise fill the temporary directory before the
+// converter could say what is wrong.
+class BinaryWatch {
+ public:
+  std::optional<SourceFailure> admit(const char* block, std::size_t size) {
+    if (head_.size() >= kHintBytes) return std::nullopt;
+    const std::size_t take = std::min(size, kHintBytes - head_.size());
+    head_.append(block, take);
+    if (std::memchr(block, '\0', take) == nullptr) return std::nullopt;
+    // The whole start, not only this block, so that a magic number shows.
+    return SourceFailure{"the data look " + looks_compressed_or_binary(head_).value_or("binary") +
+                         ", not like a text file of soundings"};
+  }
+
+ private:
+  std::string head_;  // the first bytes, up to kHintBytes
+};
+
 SourceFailure keeping_failure(int error, const std::string& directory) {
   return {system_text(error) + " (keeping a copy in " + directory + ")"};
 }
@@ -137,8 +158,10 @@ class CopyTarget {
   char* block() { return blocks_[filling_].get(); }
 
   // Hands over the first `size` bytes of block(), or those up to the first
-  // overlong record, for writing; block() is then another one.
+  // overlong record, for writing; block() is then another one. A binary
+  // start ends the copy with a failure.
   std::optional<SourceFailure> keep(std::size_t size) {
+    if (auto failure = binary_.admit(block(), size)) return failure;
     size = watch_.admit(block(), size);
     if (size == 0) return std::nullopt;
     std::unique_lock lock(mutex_);
@@ -180,6 +203,7 @@ class CopyTarget {
 
   Descriptor file_;
   const std::string directory_;
+  BinaryWatch binary_;
   RecordWatch watch_;
   std::array<std::unique_ptr<char[]>, 2> blocks_ = {block_buffer(), block_buffer()};
   int filling_ = 0;

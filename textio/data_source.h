@@ -59,7 +59,9 @@ class DataSource {
 // `standard_input` is the descriptor read for "-" (0 in the product).
 // A name that does not exist, a directory, or a file that cannot be opened
 // comes back as itself, for the converter's own messages; a failure comes
-// back only when reading, decompressing or keeping a copy fails.
+// back only when reading, decompressing or keeping a copy fails, or when the
+// first kHintBytes of the data to copy hold a NUL byte (see
+// looks_compressed_or_binary), which stops an endless binary input at once.
 std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, int standard_input = 0);
 
 // What the start of a file shows it to be when it is not text, for a hint
