@@ -1,5 +1,6 @@
 # Convenience targets around CMake. `make` builds the converter alone (CLI11
-# is its one library); `make test` builds and runs the whole suite twice:
+# is the one library it needs; cairo, where found, draws --plot pictures);
+# `make test` builds and runs the whole suite twice:
 # optimised, then under AddressSanitizer and UBSan. Each target turns on
 # what it needs (KORVAN_TESTS, KORVAN_BENCH).
 BUILD ?= build
@@ -31,9 +32,9 @@ test: test-plain test-sanitize
 
 # The big-survey benchmark: korvan2col next to cat and wc -l, --format csv
 # next to the plain run, the survey gzip-compressed next to zcat and from a
-# pipe next to the plain run, on surveys of about 100, 200 and 400 MB.
-# BENCH_ARGS go to bench/run_bench.sh, for instance
-# BENCH_ARGS="--runs 5 --compare saved".
+# pipe next to the plain run, on surveys of about 100, 200 and 400 MB, and the
+# --plot picture on the largest. BENCH_ARGS go to bench/run_bench.sh, for
+# instance BENCH_ARGS="--runs 5 --compare saved".
 BENCH_ARGS ?=
 bench:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_BENCH=ON $(CMAKE_FLAGS)
@@ -61,18 +62,27 @@ run: build
 	cd $(RUN_DIR) && $(abspath $(BUILD))/driver/korvan2col
 
 # Converts the bundled multi-frequency survey in a scratch directory, as a
-# user would with the name piped in, and shows what came out.
+# user would with the name piped in, and shows what came out. The picture
+# is drawn where cairo is (the build draws with it when pkg-config finds it),
+# so that the demo runs without it too.
 DEMO_DIR = $(BUILD)/demo
 DEMO_SURVEY = survey_multi.prd
+DEMO_PICTURE = survey_multi.png
+DEMO_PLOT = $(if $(shell pkg-config --exists cairo 2>/dev/null && echo yes),--plot $(DEMO_PICTURE))
 
 demo: build
 	rm -rf $(DEMO_DIR)
 	mkdir -p $(DEMO_DIR)
 	cp examples/$(DEMO_SURVEY) $(DEMO_DIR)/
-	@echo "--- console (the name $(DEMO_SURVEY) is piped in)"
-	@cd $(DEMO_DIR) && echo $(DEMO_SURVEY) | $(abspath $(BUILD))/driver/korvan2col
+	@echo "--- console (the name $(DEMO_SURVEY) is piped in$(if $(DEMO_PLOT),; $(DEMO_PLOT)))"
+	@cd $(DEMO_DIR) && echo $(DEMO_SURVEY) | $(abspath $(BUILD))/driver/korvan2col $(DEMO_PLOT)
 	@echo "--- first lines of $(DEMO_DIR)/vask.out"
 	@head -n 15 $(DEMO_DIR)/vask.out
+	@if [ -f $(DEMO_DIR)/$(DEMO_PICTURE) ]; then \
+	  echo "--- picture: $(DEMO_DIR)/$(DEMO_PICTURE)"; \
+	else \
+	  echo "--- no picture: without cairo (libcairo2-dev) korvan2col cannot draw"; \
+	fi
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

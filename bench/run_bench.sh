@@ -3,7 +3,8 @@
 # floors that only read the file (cat > /dev/null and wc -l); of korvan2col
 # --format csv next to the plain run; of the survey read gzip-compressed
 # (korvan2col survey.prd.gz) next to zcat > /dev/null alone; and of the survey
-# read from a pipe (cat survey.prd | korvan2col -) next to the plain run.
+# read from a pipe (cat survey.prd | korvan2col -) next to the plain run; and,
+# on the largest survey, of --plot next to the plain run.
 #
 # usage: bench/run_bench.sh [--build DIR] [--runs N] [--sizes "100 200 400"]
 #                           [--frequencies F] [--transmitters T] [--seed S]
@@ -14,9 +15,11 @@
 # converter runs in DIR/bench-run/<size>, where its vask.out and vask.csv
 # stay, and the rows of the gzip and pipe runs in vask-gz.out and
 # vask-stdin.out, which must match vask.out but for its first line (the
-# name). MB is 10^6 bytes, MiB 2^20 bytes; times are the median wall time of
-# N runs ("cpu s": the converter's median user + system time, less sensitive
-# to a busy machine than the wall time).
+# name); the largest survey's picture stays as survey.png. MB is 10^6 bytes,
+# MiB 2^20 bytes; times are the median wall time of N runs ("cpu s": the
+# converter's median user + system time, less sensitive to a busy machine
+# than the wall time). The picture's time is the median over the runs of the
+# --plot run's time minus the plain run's, the two run one after the other.
 #
 # Output check: the sha256 of every vask.out and vask.csv is written to
 # DIR/bench-run/vask.sha256 and compared with the previous run's sums.
@@ -36,7 +39,7 @@ seed=1
 save_dir=
 compare_dir=
 
-usage() { sed -n '8,10p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '9,11p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 while [[ $# -gt 0 ]]; do
   [[ $# -ge 2 ]] || usage
@@ -117,7 +120,11 @@ for size in $sizes; do
 done
 
 # 2. The runs, interleaved so that a busy moment on the machine hits every
-# command alike.
+# command alike. The --plot run comes before the plain one, whose vask.out
+# the sums then hold; it must write the same bytes.
+plot_sum=
+# shellcheck disable=SC2086
+largest=$(printf '%s\n' $sizes | sort -g | tail -n 1)
 sums=$work/vask.sha256
 [[ -f $sums ]] && mv "$sums" "$sums.previous"
 : >"$sums"
@@ -133,6 +140,13 @@ for size in $sizes; do
   for ((run = 1; run <= runs; ++run)); do
     read -r t_cat _ < <(measure /dev/null /dev/null cat "$file")
     read -r t_wc _ < <(measure /dev/null /dev/null wc -l "$file")
+    consoles=("$dir"/console{,-csv,-gz,-stdin}.txt)
+    t_plot=- cpu_plot=-
+    if [[ $size == "$largest" ]]; then
+      read -r t_plot _ cpu_plot < <(cd "$dir" && measure "$dir/stdin" "$dir/console-plot.txt" "$korvan" --plot survey.png)
+      consoles+=("$dir/console-plot.txt")
+      if [[ $run -eq 1 ]]; then plot_sum=$(sha256sum <"$dir/vask.out" | cut -d' ' -f1); fi
+    fi
     read -r t_k rss_k cpu_k < <(cd "$dir" && measure "$dir/stdin" "$dir/console.txt" "$korvan")
     read -r t_csv _ cpu_csv < <(cd "$dir" && measure "$dir/stdin" "$dir/console-csv.txt" "$korvan" --format csv)
     read -r t_zcat _ < <(measure /dev/null /dev/null zcat "$file.gz")
@@ -142,14 +156,14 @@ for size in $sizes; do
     # shellcheck disable=SC2016
     read -r t_pipe _ < <(cd "$dir" && measure /dev/null "$dir/console-stdin.txt" \
       bash -c 'cat "$1" | "$2" -o vask-stdin.out -' _ "$file" "$korvan")
-    for console in "$dir"/console{,-csv,-gz,-stdin}.txt; do
+    for console in "${consoles[@]}"; do
       if ! grep -qx 'Done\.' "$console"; then
         echo "run_bench: korvan2col did not finish on $name:" >&2
         cat "$console" >&2
         exit 1
       fi
     done
-    echo "$size $t_k $rss_k $t_cat $t_wc $cpu_k $t_csv $cpu_csv $t_zcat $t_gz $cpu_gz $t_pipe" >>"$results"
+    echo "$size $t_k $rss_k $t_cat $t_wc $cpu_k $t_csv $cpu_csv $t_zcat $t_gz $cpu_gz $t_pipe $t_plot $cpu_plot" >>"$results"
   done
   for rows in vask-gz.out vask-stdin.out; do
     if ! cmp -s <(tail -n +2 "$dir/vask.out") <(tail -n +2 "$dir/$rows"); then
@@ -157,7 +171,12 @@ for size in $sizes; do
       exit 1
     fi
   done
-  echo "$(sha256sum <"$dir/vask.out" | cut -d' ' -f1)  ${size}mb  $(cat "$file.args")" >>"$sums"
+  vask_sum=$(sha256sum <"$dir/vask.out" | cut -d' ' -f1)
+  if [[ $size == "$largest" && $plot_sum != "$vask_sum" ]]; then
+    echo "run_bench: korvan2col --plot wrote another vask.out than the plain run on $name" >&2
+    exit 1
+  fi
+  echo "$vask_sum  ${size}mb  $(cat "$file.args")" >>"$sums"
   echo "$(sha256sum <"$dir/vask.csv" | cut -d' ' -f1)  ${size}mb-csv  $(cat "$file.args")" >>"$sums"
 done
 
@@ -231,6 +250,22 @@ for size in $sizes; do
       size, tg, tz, tg / tz, (tg <= 1.5 * tz ? "met" : "MISSED") >> targets
   }'
 done
+
+# The largest survey drawn too (--plot survey.png), next to the plain run.
+echo
+printf '%-7s %9s %9s %9s %7s %9s %9s\n' \
+  survey "input MB" "vask s" "plot s" "cpu s" "picture s" "PNG KiB"
+dir=$work/${largest}mb
+t_k=$(awk -v s="$largest" '$1 == s { print $2 }' "$results" | median)
+t_plot=$(awk -v s="$largest" '$1 == s { print $13 }' "$results" | median)
+cpu_plot=$(awk -v s="$largest" '$1 == s { print $14 }' "$results" | median)
+t_picture=$(awk -v s="$largest" '$1 == s { print $13 - $2 }' "$results" | median)
+awk -v size="$largest" -v bytes="$(stat -c %s "$data/survey-${largest}mb.prd")" -v tk="$t_k" -v tp="$t_plot" \
+    -v cp="$cpu_plot" -v picture="$t_picture" -v png="$(stat -c %s "$dir/survey.png")" -v targets="$targets" 'BEGIN {
+  printf "%-7s %9.1f %9.3f %9.3f %7.2f %9.3f %9.1f\n", size "MB", bytes / 1e6, tk, tp, cp, picture, png / 1024
+  printf "%s MB survey: picture %.3f s (--plot %.3f s, plain %.3f s), target picture well under a second next to the conversion (< 1.0 s): %s\n",
+    size, picture, tp, tk, (picture < 1.0 ? "met" : "MISSED") >> targets
+}'
 echo
 echo "Targets:"
 awk -v s="$last_size" -v b="$last_bytes" -v t="$last_time" 'BEGIN {

@@ -29,9 +29,6 @@ void print(std::FILE* stream, const std::string& text) {
 // Under AddressSanitizer a refused allocation must still come back as null,
 // as it does in the plain build, so that the run stops with its message.
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
-// The font library that cairo draws text with keeps its caches to the end.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
-extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
 
 int main(int argc, char** argv) {

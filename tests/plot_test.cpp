@@ -1,24 +1,31 @@
 // The survey picture: the kind a file name asks for, how columns share
 // panels, round ticks, each kind written whole, a lone spike among many
-// soundings reaching the picture, and the reason for a path that cannot be
-// written. Built only with cairo.
+// soundings reaching the picture, the reason for a path that cannot be
+// written, and --plot as the user sees it beside an unchanged conversion.
+// Built only with cairo.
 #if KORVAN_HAVE_CAIRO
 
 #include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "driver/command_line.h"
 #include "driver/plot.h"
 #include "tests/test_support.h"
 
 namespace korvan::driver {
 namespace {
 
+using korvan::testing::RunResult;
+using korvan::testing::run_converter;
 using korvan::testing::ScratchDir;
 using Values = std::function<float(std::size_t column, std::int64_t i)>;
 
@@ -196,6 +203,76 @@ TEST(PlotPicture, UnwritablePathGivesTheReasonAndLeavesNoFile) {
     EXPECT_EQ(write_picture(path, *picture_kind(path), survey), reason);
   }
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.png")));
+}
+
+std::string file_bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// What lies at `name` in `dir`, in a few words: "PNG 1600x1200", "SVG",
+// "PDF", "a directory", "nothing", or "unknown bytes".
+std::string picture_found(const ScratchDir& dir, const std::string& name) {
+  if (std::filesystem::is_directory(dir.file(name))) return "a directory";
+  if (!dir.exists(name)) return "nothing";
+  const std::string bytes = dir.read(name);
+  if (bytes.starts_with("\x89PNG\r\n\x1a\n")) {
+    cairo_surface_t* png = cairo_image_surface_create_from_png(dir.file(name).c_str());
+    std::string found = "unreadable PNG";
+    if (cairo_surface_status(png) == CAIRO_STATUS_SUCCESS) {
+      found = "PNG " + std::to_string(cairo_image_surface_get_width(png)) + "x" +
+              std::to_string(cairo_image_surface_get_height(png));
+    }
+    cairo_surface_destroy(png);
+    return found;
+  }
+  if (bytes.starts_with("<?xml") && bytes.find("<svg") != std::string::npos) return "SVG";
+  if (bytes.starts_with("%PDF-")) return "PDF";
+  return "unknown bytes";
+}
+
+struct PlotRun {
+  const char* label;
+  std::string plot;  // the --plot name; "dir.png" is made a directory first
+  std::string out;   // standard output
+  std::string err;   // standard error
+  int exit_status;
+  bool rows_written;    // vask.out holds the example's bytes; else there is none
+  std::string picture;  // what picture_found finds at `plot` afterwards
+};
+
+TEST(PlotOption, PictureBesideAnUnchangedConversion) {
+  const std::filesystem::path examples = std::filesystem::path(KORVAN_SOURCE_DIR) / "examples";
+  const std::string survey = file_bytes(examples / "survey_multi.prd");
+  const std::string rows = file_bytes(examples / "survey_multi.vask.out");
+  const std::string writing =
+      "Converting from KORVAN predicted data format.\n 5 soundings read from \"survey_multi.prd\".\n"
+      " Writing converted data to file \"vask.out\".\n";
+  const PlotRun cases[] = {
+      {"PNG", "x.png", writing + "Done.\n", "", 0, true, "PNG 1600x1200"},
+      {"SVG", "x.svg", writing + "Done.\n", "", 0, true, "SVG"},
+      {"PDF", "x.pdf", writing + "Done.\n", "", 0, true, "PDF"},
+      {"a directory in the way", "dir.png", writing + "Stop: error writing picture \"dir.png\".\n",
+       "korvan2col: dir.png: Is a directory\n", 1, true, "a directory"},
+      {"unknown ending", "x.gif", "",
+       "korvan2col: --plot: 'x.gif' does not end in .png, .svg or .pdf\n" + usage_reminder(), 2, false, "nothing"},
+  };
+  for (const PlotRun& c : cases) {
+    ScratchDir dir;
+    dir.write("survey_multi.prd", survey);
+    if (c.plot == "dir.png") std::filesystem::create_directory(dir.file(c.plot));
+    const RunResult r = run_converter(dir.path(), "", "--plot " + c.plot + " survey_multi.prd");
+    EXPECT_EQ(r.out, c.out) << c.label;
+    EXPECT_EQ(r.err, c.err) << c.label;
+    EXPECT_EQ(r.exit_status, c.exit_status) << c.label;
+    EXPECT_EQ(dir.exists("vask.out"), c.rows_written) << c.label;
+    if (c.rows_written) {
+      EXPECT_EQ(dir.read("vask.out"), rows) << c.label;
+    }
+    EXPECT_EQ(picture_found(dir, c.plot), c.picture) << c.label;
+  }
 }
 
 }  // namespace

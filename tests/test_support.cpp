@@ -107,9 +107,3 @@ bool only_diagnostics(std::string_view err) {
 }
 
 }  // namespace korvan::testing
-
-#if defined(__SANITIZE_ADDRESS__)
-// The font library that cairo draws text with keeps its caches to the end.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
-extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
-#endif
