@@ -18,8 +18,9 @@
 namespace korvan::driver {
 namespace {
 
-// The longest shortest text of a double: sign, 17 significant digits, point
-// and exponent ("-1.2345678901234567e-308").
+// The longest shortest texts: of a float, see shortest_decimal.h; of a
+// double, sign, 17 significant digits, point and exponent
+// ("-1.2345678901234567e-308").
 constexpr std::size_t kMaxFloatText = kMaxShortestFloat;
 constexpr std::size_t kMaxDoubleText = 24;
 
