@@ -11,10 +11,9 @@
 namespace korvan::driver {
 namespace {
 
-// One chunk's room, sized once: rows of text and one end per row.
+// One chunk's room, sized once.
 void make_room(const ChunkedRows& rows, RowChunk& chunk, std::int32_t row_count) {
   chunk.text.reserve(rows.max_chunk_bytes(row_count));
-  chunk.row_ends.reserve(static_cast<std::size_t>(row_count));
 }
 
 std::int32_t chunk_end(std::int64_t first, std::int32_t nsound) {

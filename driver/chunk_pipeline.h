@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace korvan::driver {
 
@@ -21,9 +20,6 @@ struct RowChunk {
   std::int32_t last = 0;
   std::string text;
   std::size_t length = 0;
-  // Where each row ends in `text`, kept by formats whose rows vary in
-  // length, so that a refused write can name its sounding.
-  std::vector<std::size_t> row_ends;
 };
 
 // A row format as the pipeline uses it.
@@ -33,8 +29,8 @@ class ChunkedRows {
   // The most bytes that `rows` rows can take. The chunks are given that much
   // room once, so that rendering allocates nothing on the second thread.
   virtual std::size_t max_chunk_bytes(std::int32_t rows) const = 0;
-  // Renders chunk.first to chunk.last, replacing the chunk's rows and row
-  // ends; called from both threads at once on different chunks.
+  // Renders chunk.first to chunk.last, replacing the chunk's rows; called
+  // from both threads at once on different chunks.
   virtual void render(RowChunk& chunk) const = 0;
   // Writes a rendered chunk, on the calling thread, in file order; a refused
   // write stops the run.

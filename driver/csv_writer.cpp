@@ -1,21 +1,26 @@
 // CSV rows go through the chunk pipeline like the vask.out rows. Their
-// lengths vary, so each chunk keeps where its rows end, and runs of rows of
-// one length reach the output unit as one block: a refused write still names
-// the exact sounding.
+// lengths vary, so a chunk reaches the output unit as one block of one-byte
+// records, each tagged with its offset among the rows; a refused byte is
+// traced back to its sounding by rendering its chunk again, which gives the
+// same rows, and finding the row that holds it.
 #include "driver/csv_writer.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <map>
 
 #include "driver/chunk_pipeline.h"
 #include "driver/output_records.h"
 #include "driver/shortest_decimal.h"
+#include "driver/stops.h"
 
 namespace korvan::driver {
 namespace {
 
-// The longest shortest text of a double: sign, 17 significant digits, point
-// and exponent ("-1.2345678901234567e-308").
+// The longest shortest texts: of a float, see shortest_decimal.h; of a
+// double, sign, 17 significant digits, point and exponent
+// ("-1.2345678901234567e-308").
 constexpr std::size_t kMaxFloatText = kMaxShortestFloat;
 constexpr std::size_t kMaxDoubleText = 24;
 
@@ -73,39 +78,56 @@ class CsvRows final : public ChunkedRows {
     return static_cast<std::size_t>(rows) * row + kShortestFloatRoom;
   }
 
-  void render(RowChunk& chunk) const override {
+  void render(RowChunk& chunk) const override { render_rows(chunk, nullptr); }
+
+  void write(const RowChunk& chunk) override {
+    chunks_.push_back({rows_bytes_, chunk.first, chunk.last});
+    if (out_.write_block(chunk.text.data(), chunk.length, 1, record_tag(OutputRecord::row_byte, rows_bytes_)) !=
+        textio::IoStatus::ok) {
+      stop_for_lost_row();
+    }
+    rows_bytes_ += static_cast<std::int64_t>(chunk.length);
+  }
+
+  // Stops with the message for the first record that the unit lost; a row
+  // byte is named by the sounding whose row holds it.
+  [[noreturn]] void stop_for_lost_row() const {
+    const textio::OutputUnit::RecordTag tag = out_.failed_record();
+    if (record_kind(tag) != OutputRecord::row_byte) stop_for_lost_record(out_, file_name_);
+    const std::int64_t byte = record_number(tag);
+    const WrittenChunk& written = *std::prev(std::upper_bound(
+        chunks_.begin(), chunks_.end(), byte, [](std::int64_t at, const WrittenChunk& c) { return at < c.start; }));
+    RowChunk again;
+    again.first = written.first;
+    again.last = written.last;
+    std::vector<std::size_t> row_ends;
+    render_rows(again, &row_ends);
+    const auto within = static_cast<std::size_t>(byte - written.start);
+    const auto row = std::upper_bound(row_ends.begin(), row_ends.end(), within) - row_ends.begin();
+    estop(write_failure_message(record_tag(OutputRecord::row, written.first + row), file_name_));
+  }
+
+ private:
+  // A chunk handed to the unit: where its rows start among all rows.
+  struct WrittenChunk {
+    std::int64_t start;
+    std::int32_t first;
+    std::int32_t last;
+  };
+
+  // The rows of the chunk, and where each ends when `row_ends` is given.
+  void render_rows(RowChunk& chunk, std::vector<std::size_t>* row_ends) const {
     const std::size_t room = max_chunk_bytes(chunk.last - chunk.first);
     if (chunk.text.size() < room) chunk.text.resize(room);
-    chunk.row_ends.clear();
     char* const start = chunk.text.data();
     char* at = start;
     for (std::int32_t isound = chunk.first; isound < chunk.last; ++isound) {
       at = render_row(isound, at);
-      chunk.row_ends.push_back(static_cast<std::size_t>(at - start));
+      if (row_ends != nullptr) row_ends->push_back(static_cast<std::size_t>(at - start));
     }
     chunk.length = static_cast<std::size_t>(at - start);
   }
 
-  void write(const RowChunk& chunk) override {
-    std::size_t start = 0;
-    std::int32_t isound = chunk.first;
-    for (std::size_t r = 0; r < chunk.row_ends.size();) {
-      const std::size_t length = chunk.row_ends[r] - start;
-      std::size_t count = 1;
-      while (r + count < chunk.row_ends.size() && chunk.row_ends[r + count] - chunk.row_ends[r + count - 1] == length) {
-        ++count;
-      }
-      if (out_.write_block(chunk.text.data() + start, count * length, length, record_tag(OutputRecord::row, isound)) !=
-          textio::IoStatus::ok) {
-        stop_for_lost_record(out_, file_name_);
-      }
-      start += count * length;
-      isound += static_cast<std::int32_t>(count);
-      r += count;
-    }
-  }
-
- private:
   char* render_row(std::int32_t isound, char* at) const {
     const auto index = static_cast<std::size_t>(isound - 1);
     at = index < x_exact_.size() ? put_number(at, x_exact_[index]) : put_number(at, a_.soundx(isound));
@@ -141,6 +163,8 @@ class CsvRows final : public ChunkedRows {
   const std::span<const double> y_exact_;
   textio::OutputUnit& out_;
   const std::string_view file_name_;
+  std::vector<WrittenChunk> chunks_;  // in file order
+  std::int64_t rows_bytes_ = 0;       // handed to the unit so far
 };
 
 }  // namespace
@@ -173,6 +197,8 @@ void write_csv(const reader::SoundingArrays& arrays, std::int32_t nsound, const 
   }
   CsvRows rows(arrays, plan, x_exact, y_exact, out, file_name);
   render_and_write(rows, nsound);
+  // Flushed here, while the rows can still name a lost byte's sounding.
+  if (out.flush() != textio::IoStatus::ok) rows.stop_for_lost_row();
 }
 
 }  // namespace korvan::driver

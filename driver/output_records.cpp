@@ -11,21 +11,27 @@ constexpr int kKindShift = 48;
 
 }  // namespace
 
-textio::OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t isound) {
-  return (static_cast<std::uint64_t>(kind) << kKindShift) | static_cast<std::uint64_t>(isound);
+textio::OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t number) {
+  return (static_cast<std::uint64_t>(kind) << kKindShift) | static_cast<std::uint64_t>(number);
+}
+
+OutputRecord record_kind(textio::OutputUnit::RecordTag tag) { return static_cast<OutputRecord>(tag >> kKindShift); }
+
+std::int64_t record_number(textio::OutputUnit::RecordTag tag) {
+  return static_cast<std::int64_t>(tag & ((std::uint64_t{1} << kKindShift) - 1));
 }
 
 std::string write_failure_message(textio::OutputUnit::RecordTag tag, std::string_view file_name) {
-  const auto kind = static_cast<OutputRecord>(tag >> kKindShift);
-  const auto isound = static_cast<std::int64_t>(tag & ((std::uint64_t{1} << kKindShift) - 1));
   const std::string to_file = " to \"" + std::string(file_name) + "\"";
-  switch (kind) {
+  switch (record_kind(tag)) {
     case OutputRecord::first_header_line:
       return "error writing first header line" + to_file;
     case OutputRecord::second_header_line:
       return "error writing second header line" + to_file;
     case OutputRecord::row:
-      return "error writing data for sounding " + textio::integer_text(isound, 9) + to_file;
+      return "error writing data for sounding " + textio::integer_text(record_number(tag), 9) + to_file;
+    case OutputRecord::row_byte:
+      return "error writing data" + to_file;
     case OutputRecord::header:
       break;
   }

@@ -14,13 +14,18 @@ namespace korvan::driver {
 enum class OutputRecord : std::uint64_t {
   first_header_line = 1,
   second_header_line = 2,
-  header = 3,  // header lines 3 to 5, every column label line, the CSV header row
-  row = 4,     // with the sounding number
+  header = 3,    // header lines 3 to 5, every column label line, the CSV header row
+  row = 4,       // with the sounding number
+  row_byte = 5,  // a byte of the CSV rows, with its offset among them
 };
 
-textio::OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t isound = 0);
+// A kind and a number (the sounding, or a byte's offset) in one tag.
+textio::OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t number = 0);
+OutputRecord record_kind(textio::OutputUnit::RecordTag tag);
+std::int64_t record_number(textio::OutputUnit::RecordTag tag);
 
-// The message for a record that did not reach the file `file_name`.
+// The message for a record that did not reach the file `file_name`. A CSV
+// row byte is named by its sounding by the CSV writer, before this.
 std::string write_failure_message(textio::OutputUnit::RecordTag tag, std::string_view file_name);
 
 // Stops with the message for the first record that `out` lost.

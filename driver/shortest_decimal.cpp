@@ -128,14 +128,13 @@ bool short_digits(float magnitude, ShortDigits& out) {
   // than one unit; a neighbour with more trailing zeros would be shorter.
   const Scaled seven = scaled_to(m, shift, 6 - decade, power_of_two);
   if (seven.tie || !seven.reads_back(0)) {
-    // Step 3b: a tie, or no seven-digit decimal reads back unless the one
-    // on the far side does (the interval is lopsided at a power of two);
-    // those the general way writes. Otherwise every eight-digit decimal
-    // that reads back has eight significant digits, and the nearest is the
-    // one.
-    if (seven.tie || seven.reads_back_or_on_end(0) || seven.reads_back_or_on_end(seven.place > 0 ? -1 : 1)) {
-      return false;
-    }
+    // Step 3b: no seven-digit decimal reads back, unless the one on the far
+    // side does (the interval is lopsided at a power of two) or, at a tie,
+    // the nearer of the two is on an end; those the general way writes.
+    // Otherwise every eight-digit decimal that reads back has eight
+    // significant digits, and the nearest is the one (5999998.5 is a tie at
+    // seven digits).
+    if (seven.reads_back_or_on_end(0) || seven.reads_back_or_on_end(seven.place > 0 ? -1 : 1)) return false;
     const Scaled eight = scaled_to(m, shift, 7 - decade, power_of_two);
     if (eight.tie || !eight.reads_back(0) || eight.nearest >= 100'000'000) return false;
     out = {eight_digits(eight.nearest), decade, 8};

@@ -96,24 +96,31 @@ TEST(CsvOutput, NamesAndFields) {
 }
 
 // Rows of varying length in chunks from two threads: the message names the
-// sounding whose row is the first not to reach the file whole.
+// sounding whose row is the first not to reach the file whole, whether the
+// write that fails is the first from the full buffer (the file is over
+// 1 MiB), a later one, or the last flush.
 TEST(CsvOutput, RefusedWriteNamesItsSounding) {
-  std::string data = "15000\n";
-  for (int i = 1; i <= 15000; ++i) {
-    data += std::to_string(i) + " 0.5 1\n110 1\n1 -30 z 1\n1 10 0 -30 z 1 b " + std::to_string(i % 997) + ".25 -" +
-            std::to_string(i % 13) + "\n";
+  std::string data = "20000\n";
+  for (int i = 1; i <= 20000; ++i) {
+    data += std::to_string(i) + " 0.5 5\n";
+    for (const char* frequency : {"110", "440", "1760", "7040", "28160"}) {
+      data += std::string(frequency) + " 1\n1 -30 z 1\n1 10 0 -30 z 1 b " + std::to_string(i % 997) + ".25 -" +
+              std::to_string(i % 13) + "\n";
+    }
   }
   ScratchDir dir;
   dir.write("data.prd", data);
   ASSERT_EQ(run_converter(dir.path(), "", "-o rows.csv --format csv data.prd").exit_status, 0);
   const std::string full = dir.read("rows.csv");
-  for (const int limit_kib : {40, 300}) {
+  ASSERT_GT(full.size(), std::size_t{1} << 20);
+  for (const std::size_t limit_kib : {std::size_t{40}, std::size_t{1100}, full.size() / 1024 - 1}) {
     const RunResult r = run_converter(dir.path(), "", "--format csv -o rows.csv data.prd",
                                       "ulimit -f " + std::to_string(limit_kib) + ";");
     // The rows before the cut are whole; the header row is row 0.
-    const std::size_t cut = static_cast<std::size_t>(limit_kib) * 1024;
+    const std::size_t cut = limit_kib * 1024;
     const auto rows_whole = std::count(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut), '\n');
-    const std::string stop = "Stop: error writing data for sounding " + std::to_string(rows_whole) + " to \"rows.csv\".\n";
+    const std::string stop =
+        "Stop: error writing data for sounding " + std::to_string(rows_whole) + " to \"rows.csv\".\n";
     EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), stop.size())), stop) << limit_kib;
     EXPECT_EQ(r.exit_status, 1) << limit_kib;
     EXPECT_EQ(dir.read("rows.csv"), full.substr(0, cut)) << limit_kib;
