@@ -214,8 +214,14 @@ char* put_shortest(char* at, double value) {
       const double scaled = magnitude * kExactTens[d];
       if (scaled >= 9007199254740992.0) break;
       const double r = std::nearbyint(scaled);
+      // A decimal reads back only where the scaled value lies within a few
+      // of its units in the last place of r: the division, slow, is left
+      // for the one d where it does.
+      if (std::fabs(scaled - r) > scaled * 0x1p-50) continue;
       if (r / kExactTens[d] != magnitude) continue;
-      if ((r - 1) / kExactTens[d] == magnitude || (r + 1) / kExactTens[d] == magnitude) break;
+      // Below 2^51 a neighbour of r lies more than half a unit of the
+      // value's last place away, scaled: it cannot read back.
+      if (scaled >= 0x1p51 && ((r - 1) / kExactTens[d] == magnitude || (r + 1) / kExactTens[d] == magnitude)) break;
       const auto digits = static_cast<std::uint64_t>(r);
       int length = 1;
       while (length < 20 && digits >= textio::kPow10[length]) ++length;
