@@ -32,7 +32,7 @@ constexpr std::uint64_t kZeroCharacters = 0x3030303030303030;
 // at once, by multiplications that divide exactly within a lane's range:
 // x * 10486 >> 20 is x / 100 below 10^4, x * 103 >> 10 is x / 10 below 100.
 static_assert(std::endian::native == std::endian::little, "digit words are stored lowest byte first");
-std::uint64_t eight_digits(std::uint64_t n) {
+[[gnu::always_inline]] inline std::uint64_t eight_digits(std::uint64_t n) {
   // n / 10^4 below 10^8 by 2^40 / 10^4, rounded up.
   const std::uint64_t high_half = (n * 109951163) >> 40;
   const std::uint64_t halves = high_half | ((n - high_half * 10000) << 32);
