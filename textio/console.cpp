@@ -8,18 +8,21 @@
 
 namespace korvan::textio {
 
+void write_unchecked(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
 void Console::emit(std::string_view bytes) {
   if (capture_ != nullptr) {
     capture_->append(bytes);
     return;
   }
-  // Console writes have no status: a refused write is simply lost.
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
+  write_unchecked(fd_, bytes);
 }
 
 void Console::write_record(std::string_view record) {

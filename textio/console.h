@@ -8,6 +8,10 @@
 
 namespace korvan::textio {
 
+// Writes all of `bytes` to the descriptor, without a status: a write that the
+// system refuses is lost, as on any console.
+void write_unchecked(int fd, std::string_view bytes);
+
 class Console {
  public:
   // Writes to the descriptor (standard output by default).

@@ -1,9 +1,7 @@
-// Lines on standard error. A refused write is lost, as on the console.
+// Lines on standard error, each written whole in one call.
 #include "textio/diagnostics.h"
 
-#include <cerrno>
-
-#include <unistd.h>
+#include "textio/console.h"
 
 namespace korvan::textio {
 
@@ -15,13 +13,7 @@ void Diagnostics::line(std::string_view text) {
     capture_->append(bytes);
     return;
   }
-  std::string_view rest = bytes;
-  while (!rest.empty()) {
-    const ssize_t n = ::write(fd_, rest.data(), rest.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    rest.remove_prefix(static_cast<std::size_t>(n));
-  }
+  write_unchecked(fd_, bytes);
 }
 
 }  // namespace korvan::textio
