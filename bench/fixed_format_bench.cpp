@@ -1,6 +1,7 @@
 // Rendering speed of the row fields: G12.5 for heights and data values,
-// F15.5 for coordinates. Every row of the output file renders one of these
-// per column, so they set the pace of the writer.
+// F15.5 for coordinates, and the CSV's shortest decimals. Every row of the
+// output file renders one of these per column, so they set the pace of the
+// writer.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "driver/shortest_decimal.h"
 #include "textio/fixed_format.h"
 
 namespace {
@@ -90,6 +92,30 @@ void BM_RenderF15_5_DataValues(benchmark::State& state) {
   render_pool<15>(state, data_values(), korvan::textio::render_f);
 }
 BENCHMARK(BM_RenderF15_5_DataValues);
+
+// The CSV's fields: the shortest decimal of the data values and of the
+// coordinates, as floats and as the doubles that CSV keeps them in.
+template <typename Value>
+void shortest_pool(benchmark::State& state, const std::vector<Value>& values) {
+  char field[32];
+  for (auto _ : state) {
+    for (const Value value : values) {
+      benchmark::DoNotOptimize(korvan::driver::put_shortest(field, value));
+      benchmark::ClobberMemory();
+    }
+  }
+  count_fields(state);
+}
+
+void BM_ShortestFloat_DataValues(benchmark::State& state) { shortest_pool(state, data_values()); }
+BENCHMARK(BM_ShortestFloat_DataValues);
+
+void BM_ShortestDouble_Coordinates(benchmark::State& state) {
+  std::vector<double> values;
+  for (const float value : coordinates()) values.push_back(std::round(double{value} * 100.0) / 100.0);
+  shortest_pool(state, values);
+}
+BENCHMARK(BM_ShortestDouble_Coordinates);
 
 }  // namespace
 

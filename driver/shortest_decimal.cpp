@@ -195,25 +195,32 @@ namespace {
 // Powers of ten that a double holds exactly.
 constexpr double kExactTens[10] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 
+// The integer nearest to x (0 <= x < 2^53), ties to even as the default
+// rounding mode does: below 2^52, adding 2^52 leaves no bits for a fraction.
+// No library call, which std::nearbyint is without SSE4.1.
+double nearest_integer(double x) { return x < 0x1p52 ? (x + 0x1p52) - 0x1p52 : x; }
+
 }  // namespace
 
 // Step 1: the fewest decimals d whose rounding r of the value reads back: r
 // and 10^d are exact doubles, so r / 10^d is the correctly rounded quotient,
 // which is what reading the decimal gives. A decimal with fewer decimals
-// would have been found first, so these are the shortest digits; where a
-// neighbour of r reads back too, which one the shortest form is depends on
-// the exact value, and std::to_chars decides.
+// would have been found first, so these are the shortest digits, and the
+// last of them is not a zero unless d is 0; where a neighbour of r reads
+// back too, which one the shortest form is depends on the exact value, and
+// std::to_chars decides.
 // Step 2: std::to_chars writes fixed point where it is not longer than the
-// exponent form; where it is longer (a round number such as 500000, "5e+05"),
-// std::to_chars writes the value.
-// Step 3: the digits, a point and the decimals.
+// exponent form. With decimals it always is; a whole number may be shorter
+// in the exponent form (500000 is "5e+05"), and std::to_chars writes that.
+// Step 3: the sixteen digits of r as two digit words, the sign, the whole
+// digits, a point and the decimals composed in whole-word copies.
 char* put_shortest(char* at, double value) {
   const double magnitude = std::fabs(value);
   if (magnitude >= 1 && magnitude < 1e15) {
     for (int d = 0; d <= 9; ++d) {
       const double scaled = magnitude * kExactTens[d];
-      if (scaled >= 9007199254740992.0) break;
-      const double r = std::nearbyint(scaled);
+      if (scaled >= 0x1p53) break;
+      const double r = nearest_integer(scaled);
       // A decimal reads back only where the scaled value lies within a few
       // of its units in the last place of r: the division, slow, is left
       // for the one d where it does.
@@ -222,28 +229,31 @@ char* put_shortest(char* at, double value) {
       // Below 2^51 a neighbour of r lies more than half a unit of the
       // value's last place away, scaled: it cannot read back.
       if (scaled >= 0x1p51 && ((r - 1) / kExactTens[d] == magnitude || (r + 1) / kExactTens[d] == magnitude)) break;
-      const auto digits = static_cast<std::uint64_t>(r);
-      int length = 1;
-      while (length < 20 && digits >= textio::kPow10[length]) ++length;
-      const int whole = length - d;
-      int significant = length;
+      const auto n = static_cast<std::uint64_t>(r);
+      // Sixteen digits with leading zeros, then room for the copies below
+      // to read past them.
+      char digits[32] = {};
+      const std::uint64_t high = eight_digits(n / 100'000'000);
+      const std::uint64_t low = eight_digits(n % 100'000'000);
+      std::memcpy(digits, &high, 8);
+      std::memcpy(digits + 8, &low, 8);
+      const int leading = n >= 100'000'000 ? std::countr_zero(high ^ kZeroCharacters) / 8
+                                           : 8 + std::countr_zero(low ^ kZeroCharacters) / 8;
+      const int length = 16 - leading;
       if (d == 0) {
-        for (std::uint64_t rest = digits; rest % 10 == 0; rest /= 10) --significant;
+        const int zeros = low == kZeroCharacters ? 8 + trailing_zeros(high) : trailing_zeros(low);
+        const int significant = length - zeros;
+        if (length > significant + (significant > 1 ? 1 : 0) + 4) break;
       }
-      const int fixed = length + (d > 0 ? 1 : 0);
-      const int exponent_form = significant + (significant > 1 ? 1 : 0) + 4;
-      if (fixed > exponent_form) break;
-      if (value < 0) *at++ = '-';
-      char text[24];
-      std::to_chars(text, text + sizeof text, digits);
-      std::memcpy(at, text, static_cast<std::size_t>(whole));
-      at += whole;
-      if (d > 0) {
-        *at++ = '.';
-        std::memcpy(at, text + whole, static_cast<std::size_t>(d));
-        at += d;
-      }
-      return at;
+      const int whole = length - d;
+      char text[48];
+      text[0] = '-';
+      char* const number = text + (value < 0 ? 1 : 0);
+      std::memcpy(number, digits + leading, 16);
+      number[whole] = '.';
+      std::memcpy(number + whole + 1, digits + leading + whole, 16);
+      std::memcpy(at, text, kMaxShortestDouble);
+      return at + (number - text) + length + (d > 0 ? 1 : 0);
     }
   }
   return std::to_chars(at, at + kMaxShortestDouble, value).ptr;

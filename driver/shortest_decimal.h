@@ -20,7 +20,8 @@ char* put_shortest(char* at, float value);
 
 // The same for a double, as std::to_chars writes it (at most 24
 // characters). The quick way takes what coordinates mostly are: magnitudes
-// from 1 to 10^15 with at most nine decimals, written in fixed point.
+// from 1 to 10^15 with at most nine decimals, written in fixed point. It
+// stores all 24 bytes from `at` whatever the text's length.
 inline constexpr std::size_t kMaxShortestDouble = 24;
 char* put_shortest(char* at, double value);
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <type_traits>
 
 #include <sys/mman.h>
@@ -101,15 +102,19 @@ void release_pages(unsigned char* begin, unsigned char* end) {
 }  // namespace
 
 void SoundingArrays::keep_exact_coordinates() {
-  soundx_exact.assign(static_cast<std::size_t>(soundx.size()), 0.0);
-  soundy_exact.assign(static_cast<std::size_t>(soundy.size()), 0.0);
+  const auto n = static_cast<std::size_t>(soundx.size());
+  void* const block = std::calloc(2 * n + 1, sizeof(double));
+  if (block == nullptr) throw std::bad_alloc();
+  exact_block_.reset(block);
+  soundx_exact = {static_cast<double*>(block), n};
+  soundy_exact = {static_cast<double*>(block) + n, n};
 }
 
 void SoundingArrays::move_soundings(std::span<const Move> moves, std::int64_t keep, int part, int parts) {
   if (part == 0 && !soundx_exact.empty()) {
     for (const Move& move : moves) {
-      for (std::vector<double>* exact : {&soundx_exact, &soundy_exact}) {
-        std::copy(exact->begin() + move.from - 1, exact->begin() + move.from - 1 + move.count, exact->begin() + move.to - 1);
+      for (const std::span<double> exact : {soundx_exact, soundy_exact}) {
+        std::copy(exact.begin() + move.from - 1, exact.begin() + move.from - 1 + move.count, exact.begin() + move.to - 1);
       }
     }
   }
@@ -131,8 +136,8 @@ void SoundingArrays::move_soundings(std::span<const Move> moves, std::int64_t ke
 void SoundingArrays::keep_soundings(std::int32_t n) {
   for_each_array([n](auto& array) { array.set_last_extent(n); });
   if (!soundx_exact.empty()) {
-    soundx_exact.resize(static_cast<std::size_t>(n));
-    soundy_exact.resize(static_cast<std::size_t>(n));
+    soundx_exact = soundx_exact.first(static_cast<std::size_t>(n));
+    soundy_exact = soundy_exact.first(static_cast<std::size_t>(n));
   }
   dims.nsound = n;
 }

@@ -9,7 +9,6 @@
 #include <optional>
 #include <span>
 #include <utility>
-#include <vector>
 
 namespace korvan::reader {
 
@@ -109,9 +108,12 @@ struct SoundingArrays {
   Dimensions dims;
 
   // The coordinates as written, in double precision, for output that shows
-  // every digit: empty unless kept_exact_coordinates() was called.
-  std::vector<double> soundx_exact;
-  std::vector<double> soundy_exact;
+  // every digit (index 0 for sounding 1): empty unless
+  // keep_exact_coordinates() was called.
+  std::span<double> soundx_exact;
+  std::span<double> soundy_exact;
+  // Zero-filled as the arrays are, without touching a page; throws
+  // std::bad_alloc when the system refuses the memory.
   void keep_exact_coordinates();
 
   // Calls f on each of the seventeen arrays, in order.
@@ -146,6 +148,7 @@ struct SoundingArrays {
     void operator()(void* p) const;
   };
   std::unique_ptr<void, FreeBlock> block_;
+  std::unique_ptr<void, FreeBlock> exact_block_;
 };
 
 // Total bytes of the seventeen arrays, or nullopt when it cannot be
