@@ -107,15 +107,51 @@ bool fixed_is_shortest(int e, int d) {
   return fixed <= d + (d > 1 ? 1 : 0) + 4;
 }
 
-// Steps 1 to 4; false when the value needs the general way.
-bool short_digits(float magnitude, ShortDigits& out) {
-  // Step 1: the decade. 78913 / 2^18 is log10(2) to within 3e-8, far closer
-  // than any of these binary exponents times log10(2) comes to an integer.
-  const auto bits = std::bit_cast<std::uint32_t>(magnitude);
-  const double value = magnitude;
+// Step 1: the decade. 78913 / 2^18 is log10(2) to within 3e-8, far closer
+// than any of these binary exponents times log10(2) comes to an integer.
+int decade_of(float magnitude, std::uint32_t bits) {
   const int binary_exponent = static_cast<int>(bits >> 23) - 127;
-  int decade = (binary_exponent * 78913) >> 18;
-  if (value >= kDecades[decade + 5]) ++decade;
+  const int decade = (binary_exponent * 78913) >> 18;
+  return decade + (double{magnitude} >= kDecades[decade + 5] ? 1 : 0);
+}
+
+// Steps 1 to 4 where they are simplest, as they are for most data: the
+// float's interval is at most one unit of the seventh digit wide and the
+// seven-digit rounding lies strictly inside it. That decimal is then the
+// only one of seven digits or fewer that reads back, so it is the shortest
+// once its trailing zeros are dropped. False wherever a step has more to
+// decide; short_digits decides those.
+[[gnu::always_inline]] inline bool seven_or_fewer_digits(float magnitude, ShortDigits& out) {
+  const auto bits = std::bit_cast<std::uint32_t>(magnitude);
+  const int decade = decade_of(magnitude, bits);
+  // The float is m / 2^shift; scaled to seven digits, m * 10^places / 2^shift.
+  const std::uint64_t m = (bits & 0x7FFFFFU) | 0x800000U;
+  const int shift = 150 - static_cast<int>(bits >> 23);
+  const std::uint64_t ten = textio::kPow10[6 - decade];
+  const std::uint64_t product = m * ten;
+  const std::uint64_t one = std::uint64_t{1} << shift;
+  const std::uint64_t whole = product >> shift;
+  const std::uint64_t rest = product & (one - 1);
+  // The nearest seven-digit number and its distance from the value, both in
+  // units of 2^-shift of the scaled value; half the float's interval is ten
+  // / 2 of them, a quarter below a power of two. Rounded up or not by
+  // arithmetic, not by a branch: it goes either way as often as not.
+  const std::uint64_t up = (one / 2 - rest) >> 63;
+  const std::uint64_t nearest = whole + up;
+  const std::uint64_t distance = rest ^ ((rest ^ (one - rest)) & (0 - up));
+  const std::uint64_t below_power_of_two = static_cast<std::uint64_t>(m == 0x800000U) & (up ^ 1);
+  const std::uint64_t gaps = distance << (1 + below_power_of_two);
+  if (ten > one || gaps >= ten || nearest >= 10'000'000) return false;
+  const std::uint64_t eight = eight_digits(nearest);
+  const int significant = 7 - trailing_zeros(eight);
+  out = {eight >> 8, decade, significant};
+  return fixed_is_shortest(decade, significant);
+}
+
+// Steps 1 to 4; false when the value needs the general way.
+[[gnu::noinline]] bool short_digits(float magnitude, ShortDigits& out) {
+  const auto bits = std::bit_cast<std::uint32_t>(magnitude);
+  const int decade = decade_of(magnitude, bits);
 
   // Step 2: the float as m / 2^shift.
   const std::uint64_t m = (bits & 0x7FFFFFU) | 0x800000U;
@@ -183,7 +219,8 @@ char* put_fixed(char* at, const ShortDigits& digits) {
 char* put_shortest(char* at, float value) {
   const float magnitude = std::fabs(value);
   ShortDigits digits{};
-  if (magnitude >= 1e-4F && magnitude < 1e7F && short_digits(magnitude, digits)) {
+  if (magnitude >= 1e-4F && magnitude < 1e7F &&
+      (seven_or_fewer_digits(magnitude, digits) || short_digits(magnitude, digits))) {
     *at = '-';
     return put_fixed(at + (value < 0 ? 1 : 0), digits);
   }

@@ -101,7 +101,18 @@ std::optional<SoundingArrays> guess_arrays(Dimensions guess, std::int64_t capaci
 // pieces after it pointless.
 void walk_pieces(const std::string& path, std::vector<Piece>& pieces, const std::vector<std::uint64_t>& starts,
                  SoundingArrays* arrays) {
-  const auto cancelled = std::make_unique<std::atomic<bool>[]>(pieces.size());
+  // Each walk reads its flag once per sounding: a flag of its own cache
+  // line, so that writes to whatever else the heap put next to it (another
+  // thread's reading state, measured) do not make every read a miss.
+  struct alignas(64) Flag {
+    std::atomic<bool> value{false};
+    bool load() const { return value.load(); }
+    Flag& operator=(bool set) {
+      value = set;
+      return *this;
+    }
+  };
+  const auto cancelled = std::make_unique<Flag[]>(pieces.size());
   struct Worker {
     std::unique_ptr<textio::InputUnit> unit = std::make_unique<textio::InputUnit>();
   };
@@ -114,7 +125,7 @@ void walk_pieces(const std::string& path, std::vector<Piece>& pieces, const std:
         EntryReader in(*worker.unit);
         EntryWalk::Limits limits;
         limits.stops = std::span<const std::uint64_t>(starts).subspan(i);
-        limits.cancel = &cancelled[i];
+        limits.cancel = &cancelled[i].value;
         piece.outcome = EntryWalk(in, Pass::scan, arrays, piece.room_last).run(piece.room_first, limits);
         (void)worker.unit->close();
         if (piece.outcome.fault) {
