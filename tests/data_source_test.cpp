@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,14 +64,21 @@ std::variant<DataSource, SourceFailure> from_pipe(std::string_view bytes) {
   return source;
 }
 
-enum class Via { file, pipe, name };
+// input_file: standard input redirected from the file; input_read: the
+// same after a program before has read its first two bytes.
+enum class Via { file, pipe, name, input_file, input_read };
 
-// The bytes written to a file or a pipe, or the name to open.
-std::variant<DataSource, SourceFailure> open_as(const ScratchDir& dir, Via via, const std::string& bytes) {
+// The bytes written to a file or a pipe, or the name to open. `input` is
+// the standard input made for the input ways, for the caller to close.
+std::variant<DataSource, SourceFailure> open_as(const ScratchDir& dir, Via via, const std::string& bytes,
+                                                int* input = nullptr) {
   if (via == Via::pipe) return from_pipe(bytes);
   if (via == Via::name) return open_data_source(bytes);
   dir.write("data", bytes);
-  return open_data_source(dir.file("data").string());
+  if (via == Via::file) return open_data_source(dir.file("data").string());
+  *input = ::open(dir.file("data").c_str(), O_RDONLY);
+  if (via == Via::input_read) ::lseek(*input, 2, SEEK_SET);
+  return open_data_source("-", *input);
 }
 
 TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
@@ -95,6 +103,9 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
       {"directory", Via::name, dir.path(), false, false, ""},
       {"pipe", Via::pipe, text, true, false, text},
       {"empty pipe", Via::pipe, "", true, false, ""},
+      {"standard input from a file", Via::input_file, text, false, false, text},
+      {"standard input from a file read part-way", Via::input_read, text, true, false, text.substr(2)},
+      {"standard input from a gzip file", Via::input_file, gz, true, true, text},
       {"gzip file", Via::file, gz, true, true, text},
       {"gzip on a pipe", Via::pipe, gz, true, true, text},
       {"two gzip members", Via::file, gz + gzip(dir, "3 4\n"), true, true, text + "3 4\n"},
@@ -109,7 +120,14 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto opened = open_as(dir, c.via, c.bytes);
+    int input = -1;
+    auto opened = open_as(dir, c.via, c.bytes, &input);
+    const struct Closing {
+      int fd;
+      ~Closing() {
+        if (fd >= 0) ::close(fd);
+      }
+    } closing{input};
     if (!c.failure.empty()) {
       ASSERT_TRUE(std::holds_alternative<SourceFailure>(opened));
       EXPECT_EQ(std::get<SourceFailure>(opened).reason, c.failure);
@@ -120,7 +138,10 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
     EXPECT_EQ(source.is_copy(), c.copy);
     EXPECT_EQ(source.was_compressed(), c.compressed);
     if (!c.copy) {
-      EXPECT_EQ(source.path(), c.via == Via::name ? c.bytes : dir.file("data").string());
+      const std::string in_place = c.via == Via::name         ? c.bytes
+                                   : c.via == Via::input_file ? "/proc/self/fd/" + std::to_string(input)
+                                                              : dir.file("data").string();
+      EXPECT_EQ(source.path(), in_place);
     }
     // Readers open the path each for itself, at once, as the converter's threads do.
     std::string seen[3];

@@ -386,12 +386,41 @@ DataSource& DataSource::operator=(DataSource&& other) noexcept {
   return *this;
 }
 
+namespace {
+
+// Whether an open file is a regular file that is not gzip-compressed, to be
+// read in place.
+std::variant<bool, SourceFailure> readable_in_place(int fd) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  std::array<char, kGzipMagic.size()> start{};
+  const ssize_t got = ::pread(fd, start.data(), start.size(), 0);
+  if (got < 0) return SourceFailure{system_text(errno)};
+  return !starts_with_gzip_magic(start.data(), static_cast<std::size_t>(got));
+}
+
+}  // namespace
+
 std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, int standard_input) {
   const auto from_copy = [](std::variant<KeptCopy, SourceFailure> copy) -> std::variant<DataSource, SourceFailure> {
     if (auto* failure = std::get_if<SourceFailure>(&copy)) return std::move(*failure);
     return DataSource(std::get<KeptCopy>(copy).file.release(), std::get<KeptCopy>(copy).compressed);
   };
-  if (name == "-") return from_copy(keep_copy(standard_input));
+  if (name == "-") {
+    // Standard input redirected from a file is read in place like the file,
+    // through a name that opens it afresh, unless it has been read from
+    // already (the data start where the reading stopped) or that name does
+    // not open.
+    if (::lseek(standard_input, 0, SEEK_CUR) == 0) {
+      const std::variant<bool, SourceFailure> in_place = readable_in_place(standard_input);
+      if (const auto* failure = std::get_if<SourceFailure>(&in_place)) return *failure;
+      std::string path = "/proc/self/fd/" + std::to_string(standard_input);
+      if (std::get<bool>(in_place) && Descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC)).get() >= 0) {
+        return DataSource(std::move(path));
+      }
+    }
+    return from_copy(keep_copy(standard_input));
+  }
 
   std::string path(name);
   struct stat info {};
@@ -402,12 +431,9 @@ std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, 
   }
   const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0) return DataSource(std::move(path));
-  if (S_ISREG(info.st_mode)) {
-    std::array<char, kGzipMagic.size()> start{};
-    const ssize_t got = ::pread(file.get(), start.data(), start.size(), 0);
-    if (got < 0) return SourceFailure{system_text(errno)};
-    if (!starts_with_gzip_magic(start.data(), static_cast<std::size_t>(got))) return DataSource(std::move(path));
-  }
+  const std::variant<bool, SourceFailure> in_place = readable_in_place(file.get());
+  if (const auto* failure = std::get_if<SourceFailure>(&in_place)) return *failure;
+  if (std::get<bool>(in_place)) return DataSource(std::move(path));
   return from_copy(keep_copy(file.get()));
 }
 

@@ -26,10 +26,11 @@ class DataSource;
 std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, int standard_input);
 
 // The data file as the converter reads it: the file itself when it is a
-// regular file that is not compressed; otherwise (standard input for "-", a
-// pipe, FIFO, character device or any other file that cannot be read twice,
-// and a gzip-compressed file recognised by its first bytes whatever its name)
-// its bytes, decompressed, kept in an unnamed temporary file in $TMPDIR (else
+// regular file that is not compressed, also when standard input ("-") is
+// redirected from one; otherwise (standard input from a pipe, a pipe, FIFO,
+// character device or any other file that cannot be read twice, and a
+// gzip-compressed file recognised by its first bytes whatever its name) its
+// bytes, decompressed, kept in an unnamed temporary file in $TMPDIR (else
 // /tmp).
 class DataSource {
  public:
@@ -39,8 +40,8 @@ class DataSource {
   DataSource(const DataSource&) = delete;
   DataSource& operator=(const DataSource&) = delete;
 
-  // What to open for reading: the name as given, or "/proc/self/fd/N" for a
-  // kept copy (each open of it reads the copy from its start).
+  // What to open for reading: the name as given, or "/proc/self/fd/N" for
+  // standard input or a kept copy (each open of it reads from the start).
   const std::string& path() const { return path_; }
   bool is_copy() const { return copy_fd_ >= 0; }
   bool was_compressed() const { return compressed_; }
