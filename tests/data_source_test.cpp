@@ -43,7 +43,8 @@ std::string gzip(const ScratchDir& dir, std::string_view text) {
 
 // The writer runs beside the reader, which would otherwise wait on a full
 // pipe; a reader that stops early makes its writes fail, not kill the test.
-std::variant<DataSource, SourceFailure> from_pipe(std::string_view bytes) {
+// An endless writer writes the bytes again and again until then.
+std::variant<DataSource, SourceFailure> from_pipe(std::string_view bytes, bool endless = false) {
   int ends[2];
   EXPECT_EQ(::pipe(ends), 0);
   std::thread writer([&] {
@@ -55,6 +56,7 @@ std::variant<DataSource, SourceFailure> from_pipe(std::string_view bytes) {
       const ssize_t n = ::write(ends[1], bytes.data() + done, bytes.size() - done);
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
+      if (endless && done == bytes.size()) done = 0;
     }
     ::close(ends[1]);
   });
@@ -85,8 +87,8 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
   ScratchDir dir;
   const std::string text = "1.0 6.3 0.0 -30.19 x 1 b 1.538 2.890\n2 3\n";
   const std::string gz = gzip(dir, text);
-  const std::string longest(kMaxRecordBytes, 'x');
-  const std::string overlong(kMaxRecordBytes + 1, 'x');
+  const std::string longest(kMaxRecordBytes, '7');
+  const std::string overlong(kMaxRecordBytes + 1, '7');
   struct Case {
     std::string name;
     Via via;
@@ -112,7 +114,7 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
       {"trailing garbage", Via::pipe, gz + "junk", true, true, text},
       {"longest record", Via::pipe, longest + "\nend\n", true, false, longest + "\nend\n"},
       {"overlong record", Via::pipe, overlong + "yz\nnext\n", true, false, overlong},
-      {"overlong record after a line", Via::pipe, "a\n" + overlong + "z", true, false, "a\n" + overlong},
+      {"overlong record after a line", Via::pipe, "1\n" + overlong + "z", true, false, "1\n" + overlong},
       {"endless binary device", Via::name, "/dev/zero", true, false, "",
        "the data look binary (NUL bytes), not like a text file of soundings"},
       {"NUL byte last of the start, after line ends", Via::pipe, std::string(kHintBytes - 1, '\n') + '\0' + "1 2\n",
@@ -152,9 +154,19 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
   }
 }
 
+// What `yes` writes: the copy ends soon after the start, where the
+// converter stops, instead of filling the temporary directory.
+TEST(DataSourceContents, EndlessWordsEndTheCopy) {
+  auto opened = from_pipe(std::string(1000, 'y') + "\n", true);
+  ASSERT_TRUE(std::holds_alternative<DataSource>(opened));
+  const std::string kept = read_all(std::get<DataSource>(opened).path());
+  EXPECT_TRUE(kept.starts_with("yyy"));
+  EXPECT_LE(kept.size(), kMaxRecordBytes);
+}
+
 TEST(DataSourceFailures, BrokenGzip) {
   ScratchDir dir;
-  const std::string gz = gzip(dir, std::string(100'000, 'a') + "\n");
+  const std::string gz = gzip(dir, std::string(100'000, '7') + "\n");
   std::string bad_check = gz;
   bad_check[gz.size() - 5] ^= 1;
   const std::pair<std::string, std::string> cases[] = {

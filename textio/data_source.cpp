@@ -106,6 +106,27 @@ class BinaryWatch {
   std::string head_;  // the first bytes, up to kHintBytes
 };
 
+// The number of soundings comes first, and a word there is no number: the
+// converter stops at it, so the copy ends with the block that holds it. An
+// endless input of words (`yes`) would otherwise fill the temporary
+// directory before the converter could say what is wrong.
+class WordFirstWatch {
+ public:
+  void admit(const char* block, std::size_t size) {
+    for (std::size_t i = 0; i < size && !decided_; ++i) {
+      const char c = block[i];
+      if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+      decided_ = true;
+      word_first_ = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    }
+  }
+  bool word_first() const { return word_first_; }
+
+ private:
+  bool decided_ = false;  // a character other than a blank or line end was seen
+  bool word_first_ = false;
+};
+
 SourceFailure keeping_failure(int error, const std::string& directory) {
   return {system_text(error) + " (keeping a copy in " + directory + ")"};
 }
@@ -163,6 +184,7 @@ class CopyTarget {
   std::optional<SourceFailure> keep(std::size_t size) {
     if (auto failure = binary_.admit(block(), size)) return failure;
     size = watch_.admit(block(), size);
+    first_.admit(block(), size);
     if (size == 0) return std::nullopt;
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return !pending_; });
@@ -173,8 +195,9 @@ class CopyTarget {
     changed_.notify_all();
     return std::nullopt;
   }
-  // An overlong record ends the copy: the converter stops at it anyway.
-  bool complete() const { return watch_.over(); }
+  // An overlong record or a word first ends the copy: the converter stops
+  // at either anyway.
+  bool complete() const { return watch_.over() || first_.word_first(); }
 
   // Waits for the last write.
   std::variant<Descriptor, SourceFailure> finish() {
@@ -205,6 +228,7 @@ class CopyTarget {
   const std::string directory_;
   BinaryWatch binary_;
   RecordWatch watch_;
+  WordFirstWatch first_;
   std::array<std::unique_ptr<char[]>, 2> blocks_ = {block_buffer(), block_buffer()};
   int filling_ = 0;
 
