@@ -214,17 +214,30 @@ char* put_fixed(char* at, const ShortDigits& digits) {
   return at + (digits.significant > whole ? digits.significant + 1 : whole);
 }
 
-}  // namespace
+// The sign, then the digits in fixed point.
+char* put_signed(char* at, float value, const ShortDigits& digits) {
+  *at = '-';
+  return put_fixed(at + (value < 0 ? 1 : 0), digits);
+}
 
-char* put_shortest(char* at, float value) {
+// What the common case leaves: the quick range's harder values, and the rest.
+[[gnu::noinline]] char* put_shortest_generally(char* at, float value) {
   const float magnitude = std::fabs(value);
   ShortDigits digits{};
-  if (magnitude >= 1e-4F && magnitude < 1e7F &&
-      (seven_or_fewer_digits(magnitude, digits) || short_digits(magnitude, digits))) {
-    *at = '-';
-    return put_fixed(at + (value < 0 ? 1 : 0), digits);
-  }
+  if (magnitude >= 1e-4F && magnitude < 1e7F && short_digits(magnitude, digits)) return put_signed(at, value, digits);
   return std::to_chars(at, at + kMaxShortestFloat, value).ptr;
+}
+
+}  // namespace
+
+// The common case apart, so that its digits stay in registers.
+char* put_shortest(char* at, float value) {
+  const float magnitude = std::fabs(value);
+  ShortDigits digits;
+  if (magnitude >= 1e-4F && magnitude < 1e7F && seven_or_fewer_digits(magnitude, digits)) {
+    return put_signed(at, value, digits);
+  }
+  return put_shortest_generally(at, value);
 }
 
 namespace {
