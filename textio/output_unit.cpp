@@ -128,10 +128,9 @@ IoStatus OutputUnit::write_block(const char* data, std::size_t bytes, std::size_
                                  RecordTag first_tag) {
   if (fd_ < 0 || broken_) return IoStatus::failed;
   if (bytes == 0) return IoStatus::ok;
-  // A block of an eighth of the buffer or more goes straight to the file
-  // after what is buffered: copying it first would cost more than the
-  // system call it saves (a chunk of CSV rows is a few hundred kilobytes).
-  const bool direct = bytes >= capacity_ / 8;
+  // A block of half the buffer or more goes straight to the file after what
+  // is buffered: copying it first would gain nothing.
+  const bool direct = bytes >= capacity_ / 2;
   if (direct || used_ + bytes > capacity_) {
     if (write_out() != IoStatus::ok) return IoStatus::failed;
     if (direct) return write_direct(data, bytes, record_bytes, first_tag);
