@@ -194,7 +194,7 @@ int decade_of(float magnitude, std::uint32_t bits) {
 
 // Step 5: the digits with the point where the decade puts it, in whole
 // eight-byte stores whose tails the next store or the caller overwrites.
-char* put_fixed(char* at, const ShortDigits& digits) {
+[[gnu::always_inline]] inline char* put_fixed(char* at, const ShortDigits& digits) {
   if (digits.decade < 0) {
     // "0." and decade - 1 zeros, at most three of them, then the digits.
     const int zeros = -digits.decade - 1;
@@ -215,7 +215,7 @@ char* put_fixed(char* at, const ShortDigits& digits) {
 }
 
 // The sign, then the digits in fixed point.
-char* put_signed(char* at, float value, const ShortDigits& digits) {
+[[gnu::always_inline]] inline char* put_signed(char* at, float value, const ShortDigits& digits) {
   *at = '-';
   return put_fixed(at + (value < 0 ? 1 : 0), digits);
 }
