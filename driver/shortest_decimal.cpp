@@ -283,12 +283,19 @@ char* put_shortest(char* at, double value) {
       // Sixteen digits with leading zeros, then room for the copies below
       // to read past them.
       char digits[32] = {};
-      const std::uint64_t high = eight_digits(n / 100'000'000);
-      const std::uint64_t low = eight_digits(n % 100'000'000);
+      std::uint64_t high = kZeroCharacters;
+      std::uint64_t low = 0;
+      int leading = 0;
+      if (n >= 100'000'000) {
+        high = eight_digits(n / 100'000'000);
+        low = eight_digits(n % 100'000'000);
+        leading = std::countr_zero(high ^ kZeroCharacters) / 8;
+      } else {
+        low = eight_digits(n);
+        leading = 8 + std::countr_zero(low ^ kZeroCharacters) / 8;
+      }
       std::memcpy(digits, &high, 8);
       std::memcpy(digits + 8, &low, 8);
-      const int leading = n >= 100'000'000 ? std::countr_zero(high ^ kZeroCharacters) / 8
-                                           : 8 + std::countr_zero(low ^ kZeroCharacters) / 8;
       const int length = 16 - leading;
       if (d == 0) {
         const int zeros = low == kZeroCharacters ? 8 + trailing_zeros(high) : trailing_zeros(low);
