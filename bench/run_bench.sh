@@ -86,10 +86,14 @@ fi
 
 # measure STDIN STDOUT CMD... : runs CMD once; prints
 # "<wall seconds> <peak RSS KiB> <CPU seconds, user + system>".
+# Every command starts once the files written before it are on disk:
+# otherwise the writing out of one run's rows file, which the system starts
+# when the file is closed, slows whichever command comes next.
 measure() {
   local in=$1 out=$2
   shift 2
   local t0 t1 rss
+  sync
   t0=$EPOCHREALTIME
   "${rss_tool[@]}" "$@" <"$in" >"$out"
   t1=$EPOCHREALTIME

@@ -74,6 +74,9 @@ class CsvRows final : public ChunkedRows {
   std::size_t max_chunk_bytes(std::int32_t rows) const override {
     // x and y, the height, each data column with its comma, the line end;
     // after the last, the room that writing a number may take past its end.
+    // (A coordinate's words reach at most kShortestDoubleRoom bytes on,
+    // which the height and the line end after it leave.)
+    static_assert(kShortestDoubleRoom <= kMaxDoubleText + 1 + kMaxFloatText + 1);
     const std::size_t row = 2 * (kMaxDoubleText + 1) + kMaxFloatText + plan_.size() * (kMaxFloatText + 1) + 1;
     return static_cast<std::size_t>(rows) * row + kShortestFloatRoom;
   }

@@ -20,10 +20,11 @@
 namespace korvan::driver {
 namespace {
 
-// 10^-4 to 10^7, index e + 4: the quick range and its decades. Comparing a
-// float with these doubles is exact enough: no float lies between 10^e and
-// the double nearest to it.
-constexpr double kDecades[12] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+// 10^-4 to 10^7, index e + 4: the quick range and its decades, as the bits
+// of the smallest float not below 10^e. A positive float is at least 10^e
+// exactly when its bits, compared as an integer, are at least these.
+constexpr std::uint32_t kDecadeBits[12] = {0x38d1b718, 0x3a83126f, 0x3c23d70b, 0x3dcccccd, 0x3f800000, 0x41200000,
+                                           0x42c80000, 0x447a0000, 0x461c4000, 0x47c35000, 0x49742400, 0x4b189680};
 constexpr std::uint64_t kZeroCharacters = 0x3030303030303030;
 
 // Eight decimal digits of n (below 10^8) as characters in one word, the
@@ -109,10 +110,10 @@ bool fixed_is_shortest(int e, int d) {
 
 // Step 1: the decade. 78913 / 2^18 is log10(2) to within 3e-8, far closer
 // than any of these binary exponents times log10(2) comes to an integer.
-int decade_of(float magnitude, std::uint32_t bits) {
+int decade_of(std::uint32_t bits) {
   const int binary_exponent = static_cast<int>(bits >> 23) - 127;
   const int decade = (binary_exponent * 78913) >> 18;
-  return decade + (double{magnitude} >= kDecades[decade + 5] ? 1 : 0);
+  return decade + (bits >= kDecadeBits[decade + 5] ? 1 : 0);
 }
 
 // Steps 1 to 4 where they are simplest, as they are for most data: the
@@ -123,7 +124,7 @@ int decade_of(float magnitude, std::uint32_t bits) {
 // decide; short_digits decides those.
 [[gnu::always_inline]] inline bool seven_or_fewer_digits(float magnitude, ShortDigits& out) {
   const auto bits = std::bit_cast<std::uint32_t>(magnitude);
-  const int decade = decade_of(magnitude, bits);
+  const int decade = decade_of(bits);
   // The float is m / 2^shift; scaled to seven digits, m * 10^places / 2^shift.
   const std::uint64_t m = (bits & 0x7FFFFFU) | 0x800000U;
   const int shift = 150 - static_cast<int>(bits >> 23);
@@ -151,7 +152,7 @@ int decade_of(float magnitude, std::uint32_t bits) {
 // Steps 1 to 4; false when the value needs the general way.
 [[gnu::noinline]] bool short_digits(float magnitude, ShortDigits& out) {
   const auto bits = std::bit_cast<std::uint32_t>(magnitude);
-  const int decade = decade_of(magnitude, bits);
+  const int decade = decade_of(bits);
 
   // Step 2: the float as m / 2^shift.
   const std::uint64_t m = (bits & 0x7FFFFFU) | 0x800000U;
@@ -262,8 +263,8 @@ double nearest_integer(double x) { return x < 0x1p52 ? (x + 0x1p52) - 0x1p52 : x
 // Step 2: std::to_chars writes fixed point where it is not longer than the
 // exponent form. With decimals it always is; a whole number may be shorter
 // in the exponent form (500000 is "5e+05"), and std::to_chars writes that.
-// Step 3: the sixteen digits of r as two digit words, the sign, the whole
-// digits, a point and the decimals composed in whole-word copies.
+// Step 3: the digits of r as two digit words, the sign, the whole digits,
+// a point and the decimals, stored a word at a time.
 char* put_shortest(char* at, double value) {
   const double magnitude = std::fabs(value);
   if (magnitude >= 1 && magnitude < 1e15) {
@@ -280,37 +281,50 @@ char* put_shortest(char* at, double value) {
       // value's last place away, scaled: it cannot read back.
       if (scaled >= 0x1p51 && ((r - 1) / kExactTens[d] == magnitude || (r + 1) / kExactTens[d] == magnitude)) break;
       const auto n = static_cast<std::uint64_t>(r);
-      // Sixteen digits with leading zeros, then room for the copies below
-      // to read past them.
-      char digits[32] = {};
-      std::uint64_t high = kZeroCharacters;
-      std::uint64_t low = 0;
-      int leading = 0;
+      // The digits in two words, the first digit in the lowest byte.
+      std::uint64_t first = 0;
+      std::uint64_t second = 0;
+      int length = 0;
+      int zeros = 0;  // at the end
       if (n >= 100'000'000) {
-        high = eight_digits(n / 100'000'000);
-        low = eight_digits(n % 100'000'000);
-        leading = std::countr_zero(high ^ kZeroCharacters) / 8;
+        const std::uint64_t high = eight_digits(n / 100'000'000);
+        const std::uint64_t low = eight_digits(n % 100'000'000);
+        const int leading = std::countr_zero(high ^ kZeroCharacters) / 8;
+        length = 16 - leading;
+        first = leading == 0 ? high : (high >> (8 * leading)) | (low << (64 - 8 * leading));
+        second = leading == 0 ? low : low >> (8 * leading);
+        zeros = low == kZeroCharacters ? 8 + trailing_zeros(high) : trailing_zeros(low);
       } else {
-        low = eight_digits(n);
-        leading = 8 + std::countr_zero(low ^ kZeroCharacters) / 8;
+        const std::uint64_t low = eight_digits(n);
+        const int leading = std::countr_zero(low ^ kZeroCharacters) / 8;
+        length = 8 - leading;
+        first = low >> (8 * leading);
+        zeros = trailing_zeros(low);
       }
-      std::memcpy(digits, &high, 8);
-      std::memcpy(digits + 8, &low, 8);
-      const int length = 16 - leading;
       if (d == 0) {
-        const int zeros = low == kZeroCharacters ? 8 + trailing_zeros(high) : trailing_zeros(low);
         const int significant = length - zeros;
         if (length > significant + (significant > 1 ? 1 : 0) + 4) break;
       }
+      *at = '-';
+      at += value < 0 ? 1 : 0;
+      // Every digit, then, from the point on, the decimals again one place
+      // further: whole words from registers, never read back from memory.
+      std::memcpy(at, &first, 8);
+      std::memcpy(at + 8, &second, 8);
+      if (d == 0) return at + length;
       const int whole = length - d;
-      char text[48];
-      text[0] = '-';
-      char* const number = text + (value < 0 ? 1 : 0);
-      std::memcpy(number, digits + leading, 16);
-      number[whole] = '.';
-      std::memcpy(number + whole + 1, digits + leading + whole, 16);
-      std::memcpy(at, text, kMaxShortestDouble);
-      return at + (number - text) + length + (d > 0 ? 1 : 0);
+      std::uint64_t fraction = 0;
+      std::uint64_t fraction_rest = 0;
+      if (whole >= 8) {
+        fraction = second >> (8 * (whole - 8));
+      } else {
+        fraction = (first >> (8 * whole)) | (second << (64 - 8 * whole));
+        fraction_rest = second >> (8 * whole);
+      }
+      at[whole] = '.';
+      std::memcpy(at + whole + 1, &fraction, 8);
+      std::memcpy(at + whole + 9, &fraction_rest, 8);
+      return at + length + 1;
     }
   }
   return std::to_chars(at, at + kMaxShortestDouble, value).ptr;

@@ -21,8 +21,10 @@ char* put_shortest(char* at, float value);
 // The same for a double, as std::to_chars writes it (at most 24
 // characters). The quick way takes what coordinates mostly are: magnitudes
 // from 1 to 10^15 with at most nine decimals, written in fixed point. It
-// stores all 24 bytes from `at` whatever the text's length.
+// stores whole words, which may reach kShortestDoubleRoom bytes from `at`
+// whatever the text's length.
 inline constexpr std::size_t kMaxShortestDouble = 24;
+inline constexpr std::size_t kShortestDoubleRoom = 40;
 char* put_shortest(char* at, double value);
 
 }  // namespace korvan::driver

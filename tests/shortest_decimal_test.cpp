@@ -72,7 +72,7 @@ TEST(ShortestDecimal, DoublesMatchToChars) {
       const double whole = static_cast<double>(rng() % 100000000000ULL) / std::pow(10.0, static_cast<double>(rng() % 8));
       value = std::round(whole * std::pow(10.0, decimals)) / std::pow(10.0, decimals) * (n % 2 == 0 ? 1 : -1);
     }
-    char quick[kMaxShortestDouble];
+    char quick[kShortestDoubleRoom];
     char reference[kMaxShortestDouble];
     const std::string got(quick, put_shortest(quick, value));
     const std::string expected(reference, std::to_chars(reference, reference + sizeof reference, value).ptr);
