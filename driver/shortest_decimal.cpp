@@ -8,6 +8,7 @@
 // (tests/shortest_decimal_test.cpp sweeps a part of them).
 #include "driver/shortest_decimal.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -312,7 +313,8 @@ char* put_shortest(char* at, double value) {
       std::memcpy(at, &first, 8);
       std::memcpy(at + 8, &second, 8);
       if (d == 0) return at + length;
-      const int whole = length - d;
+      // At least one whole digit, as the value is at least 1.
+      const int whole = std::max(length - d, 1);
       std::uint64_t fraction = 0;
       std::uint64_t fraction_rest = 0;
       if (whole >= 8) {
