@@ -1,8 +1,10 @@
 // The real and integer field renderers over arbitrary bit patterns, each
 // compared with a slow exact reference: G12.5 and G13.6 (data values,
-// heights, frequencies), F15.5 (coordinates) and I2, I3, I5, I9. Every four
-// bytes of the input are one value, up to 16 of them; NaN and infinities
-// are skipped.
+// heights, frequencies), F15.5 (coordinates) and I2, I3, I5, I9; and the
+// CSV's shortest decimals of floats and doubles, compared with
+// std::to_chars. Every four bytes of the input are one value, up to 16 of
+// them, and every eight one double; NaN and infinities are skipped.
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "driver/shortest_decimal.h"
 #include "fuzz/decimal_reference.h"
 #include "textio/fixed_format.h"
 
@@ -34,6 +37,19 @@ std::string rendered_f(float value, int width, int decimals) {
   std::string field(static_cast<std::size_t>(width), '?');
   korvan::textio::render_f(field, decimals, value);
   return field;
+}
+
+// The shortest decimal as the CSV writes it, against std::to_chars.
+template <typename Real>
+void compare_shortest(Real value) {
+  char got[64];
+  char expected[64];
+  const std::string quick(got, korvan::driver::put_shortest(got, value));
+  const std::string reference(expected, std::to_chars(expected, expected + sizeof expected, value).ptr);
+  if (quick == reference) return;
+  std::fprintf(stderr, "shortest of %.17g: got \"%s\", expected \"%s\"\n", static_cast<double>(value), quick.c_str(),
+               reference.c_str());
+  std::abort();
 }
 
 std::string reference_i(std::int32_t value, int width) {
@@ -65,6 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     compare("G12.5", value, rendered_g(value, 12, 5), reference_g(exact, 12, 5));
     compare("G13.6", value, rendered_g(value, 13, 6), reference_g(exact, 13, 6));
     compare("F15.5", value, rendered_f(value, 15, 5), reference_f(exact, 15, 5));
+    compare_shortest(value);
+  }
+  for (std::size_t at = 0; at + 8 <= size && at < 64; at += 8) {
+    double value = 0;
+    std::memcpy(&value, data + at, sizeof value);
+    if (std::isfinite(value)) compare_shortest(value);
   }
   return 0;
 }
