@@ -106,11 +106,6 @@ void walk_pieces(const std::string& path, std::vector<Piece>& pieces, const std:
   // thread's reading state, measured) do not make every read a miss.
   struct alignas(64) Flag {
     std::atomic<bool> value{false};
-    bool load() const { return value.load(); }
-    Flag& operator=(bool set) {
-      value = set;
-      return *this;
-    }
   };
   const auto cancelled = std::make_unique<Flag[]>(pieces.size());
   struct Worker {
@@ -120,7 +115,7 @@ void walk_pieces(const std::string& path, std::vector<Piece>& pieces, const std:
       pieces.size(), [] { return Worker{}; },
       [&](Worker& worker, std::size_t i) {
         Piece& piece = pieces[i];
-        if (cancelled[i].load() || worker.unit->open(path, piece.offset) != IoStatus::ok) return;
+        if (cancelled[i].value.load() || worker.unit->open(path, piece.offset) != IoStatus::ok) return;
         piece.opened = true;
         EntryReader in(*worker.unit);
         EntryWalk::Limits limits;
@@ -129,7 +124,7 @@ void walk_pieces(const std::string& path, std::vector<Piece>& pieces, const std:
         piece.outcome = EntryWalk(in, Pass::scan, arrays, piece.room_last).run(piece.room_first, limits);
         (void)worker.unit->close();
         if (piece.outcome.fault) {
-          for (std::size_t later = i + 1; later < pieces.size(); ++later) cancelled[later] = true;
+          for (std::size_t later = i + 1; later < pieces.size(); ++later) cancelled[later].value = true;
         }
       });
 }
