@@ -153,6 +153,7 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   // The scan loads most files on the way; any other is loaded after it.
   reader::ReadOptions reading;
   reading.exact_coordinates = options.format == OutputFormat::csv;
+  if (options.pieces_minimum_bytes) reading.pieces_minimum_bytes = *options.pieces_minimum_bytes;
   reader::Scan scan;
   try {
     scan = reader::getdims_mod::getdims(file, console, reading);

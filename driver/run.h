@@ -2,6 +2,7 @@
 // the rows file with its header, column labels and rows, then "Done.".
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,9 @@ struct ConversionOptions {
   OutputFormat format = OutputFormat::vask;
   std::optional<std::string> plot_name;    // --plot: the picture drawn after the rows file
   bool strict = false;                     // --strict: what would be a warning stops the run
+  // Files from this size on are read in pieces on threads (tests make it 0,
+  // so that small surveys are read that way too).
+  std::optional<std::uint64_t> pieces_minimum_bytes;
 };
 
 // Runs one conversion in the current directory. With a data name given, the
