@@ -9,7 +9,7 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-plain test-sanitize fuzz static-checks bench run demo install clean
+.PHONY: all build test test-plain test-sanitize sweep fuzz static-checks bench run demo install clean
 
 all: build
 
@@ -29,6 +29,16 @@ test-sanitize:
 	cd $(BUILD_SAN) && ctest --output-on-failure -j $(JOBS)
 
 test: test-plain test-sanitize
+
+# The long checks: the known-values check on thousands of random surveys in
+# every layout, read in one piece and in pieces on threads, and on a few of
+# about 20 MB. SWEEP_ARGS go to the check, for instance
+# SWEEP_ARGS="--surveys 500 --large 1" for a short run.
+SWEEP_ARGS ?= --surveys 5000 --large 4
+sweep:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_WERROR=ON -DKORVAN_TESTS=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target known_values_sweep
+	$(BUILD)/tests/known_values_sweep $(SWEEP_ARGS)
 
 # The big-survey benchmark: korvan2col next to cat and wc -l, --format csv
 # next to the plain run, the survey gzip-compressed next to zcat and from a

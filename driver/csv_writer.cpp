@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <iterator>
 #include <map>
 
@@ -25,8 +26,10 @@ constexpr std::size_t kMaxFloatText = kMaxShortestFloat;
 constexpr std::size_t kMaxDoubleText = 24;
 
 // The shortest text that reads back to the same value. Zero of either sign
-// is "0": a "-0" helps no reader of a table.
+// is "0": a "-0" helps no reader of a table. NaN, a value the file leaves
+// empty, is an empty field.
 char* put_number(char* at, float value) {
+  if (std::isnan(value)) return at;
   if (value == 0) {
     *at = '0';
     return at + 1;
@@ -35,6 +38,7 @@ char* put_number(char* at, float value) {
 }
 
 char* put_number(char* at, double value) {
+  if (std::isnan(value)) return at;
   if (value == 0) {
     *at = '0';
     return at + 1;
@@ -107,7 +111,8 @@ class CsvRows final : public ChunkedRows {
     render_rows(again, &row_ends);
     const auto within = static_cast<std::size_t>(byte - written.start);
     const auto row = std::upper_bound(row_ends.begin(), row_ends.end(), within) - row_ends.begin();
-    estop(write_failure_message(record_tag(OutputRecord::row, written.first + row), file_name_));
+    estop(write_failure_message(record_tag(OutputRecord::row, written.first + row), file_name_),
+          {std::string(file_name_) + ": " + out_.error_text()});
   }
 
  private:

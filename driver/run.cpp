@@ -153,6 +153,7 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   // The scan loads most files on the way; any other is loaded after it.
   reader::ReadOptions reading;
   reading.exact_coordinates = options.format == OutputFormat::csv;
+  reading.empty_as_nan = options.format == OutputFormat::csv;
   if (options.pieces_minimum_bytes) reading.pieces_minimum_bytes = *options.pieces_minimum_bytes;
   reader::Scan scan;
   try {
@@ -165,13 +166,15 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
     scan.arrays = reader::allocate_sounding_arrays(scan.dims);
     if (!scan.arrays) estop("error allocating space for arrays");
     if (reading.exact_coordinates) scan.arrays->keep_exact_coordinates();
+    scan.arrays->empty_as_nan = reading.empty_as_nan;
   }
   reader::getprd_mod::getprd(file, scan);
   const reader::Dimensions dims = scan.dims;
   std::optional<reader::SoundingArrays>& arrays = scan.arrays;
   check_suitability(*arrays, dims.nsound);
   const ColumnPlan plan = make_column_plan(*arrays);
-  for (const Warning& warning : find_warnings(file, scan, plan)) {
+  const char* empty_becomes = options.format == OutputFormat::csv ? "left empty" : "written as 0";
+  for (const Warning& warning : find_warnings(file, scan, plan, empty_becomes)) {
     if (options.strict) estop(warning.message, {warning.stop_line()});
     if (diagnostics != nullptr) diagnostics->line(warning.warning_line());
   }

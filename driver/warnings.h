@@ -1,11 +1,13 @@
 // What a conversion takes on although it may not be what the user meant:
-// values that the data file leaves empty (written as 0), soundings written
-// under a column label that is not theirs, and a header count other than the
-// soundings found. Each is a line on standard error; with --strict, a stop
-// before the rows file is touched.
+// values that the data file leaves empty (written as 0, or left empty in a
+// table), values after the data of a receiver line and values that no column
+// takes (ignored), soundings written under a column label that is not
+// theirs, and a header count other than the soundings found. Each is a line
+// on standard error; with --strict, a stop before the rows file is touched.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "driver/column_plan.h"
@@ -22,7 +24,9 @@ struct Warning {
   std::string stop_line() const { return where + text; }
 };
 
-// In the order the run reports them.
-std::vector<Warning> find_warnings(const reader::DataFile& file, const reader::Scan& scan, const ColumnPlan& plan);
+// In the order the run reports them. `empty_becomes` says what the output
+// makes of a value the file leaves empty: "written as 0" or "left empty".
+std::vector<Warning> find_warnings(const reader::DataFile& file, const reader::Scan& scan, const ColumnPlan& plan,
+                                   std::string_view empty_becomes);
 
 }  // namespace korvan::driver

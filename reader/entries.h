@@ -7,6 +7,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <optional>
 
 #include "reader/sounding_arrays.h"
 #include "textio/input_unit.h"
@@ -71,19 +73,21 @@ class EntryReader {
   // (end_of_file where the file ended first).
   [[gnu::always_inline]] textio::IoStatus sounding(SoundingEntry& e) {
     using textio::Integer, textio::Real;
+    e.x = e.y = empty_;
+    e.x_exact = e.y_exact = empty_;
     if (cursor_.start(false) != textio::IoStatus::ok) return cursor_.status();
     if (!exact_) {
       (void)cursor_.take(Real{e.x}, Real{e.y}, Integer{e.nfreq});
     } else {
-      e.x_exact = e.y_exact = kNotTaken;
-      if (cursor_.take(textio::ExactReal{e.x, e.x_exact}, textio::ExactReal{e.y, e.y_exact}, Integer{e.nfreq})) {
-        keep_exact(e);
-      }
+      (void)cursor_.take(textio::ExactReal{e.x, e.x_exact}, textio::ExactReal{e.y, e.y_exact}, Integer{e.nfreq});
     }
     return cursor_.status();
   }
   // The coordinates are also read as doubles.
   void read_exact_coordinates() { exact_ = true; }
+  // A coordinate, height or datum that the file leaves empty is NaN rather
+  // than 0, so that a table can show it empty; no value read is ever NaN.
+  void mark_empty_values() { empty_ = std::numeric_limits<float>::quiet_NaN(); }
 
   [[gnu::always_inline]] textio::IoStatus frequency(FrequencyEntry& e, std::int32_t ifreq) {
     if (cursor_.start(false) == textio::IoStatus::ok) {
@@ -96,7 +100,7 @@ class EntryReader {
 
   [[gnu::always_inline]] textio::IoStatus transmitter(TransmitterEntry& e, std::int32_t it) {
     if (cursor_.start(false) == textio::IoStatus::ok) {
-      std::array<float, 2> moment_z{};
+      std::array<float, 2> moment_z{0, empty_};
       (void)cursor_.take(textio::RepeatedReals<2>{at(transmitter_starts_, it), moment_z},
                          textio::Letter{e.orientation}, textio::Integer{e.nrx});
       e.moment = moment_z[0];
@@ -124,9 +128,12 @@ class EntryReader {
   // The data after a valid component: two values for b, one for i or q.
   [[gnu::always_inline]] bool receiver_data(ReceiverEntry& e) {
     using textio::Real;
+    e.datum = {empty_, empty_};
     if (e.component == 'b') return cursor_.take(Real{e.datum.inphase}, Real{e.datum.quadrature});
     return cursor_.take(Real{e.component == 'i' ? e.datum.inphase : e.datum.quadrature});
   }
+  // Where a value stands on the receiver line after its data, if one does.
+  std::optional<textio::TextPosition> further_value() const { return cursor_.further_value(); }
   // A receiver line passed over, where its values no longer matter.
   bool skip_receiver() {
     std::string_view record;
@@ -153,22 +160,10 @@ class EntryReader {
     return kept[static_cast<std::size_t>(place) % kPlaces];
   }
 
-  // A coordinate that the quick way did not take: from its text where it
-  // stands on the entry's first line (that is nearly always), else the float.
-  static constexpr double kNotTaken = -1e308;
-  void keep_exact(SoundingEntry& e) const {
-    std::string_view text;
-    if (e.x_exact == kNotTaken) {
-      e.x_exact = cursor_.value_text(0, text) && textio::convert_real_exact(text, e.x_exact) ? e.x_exact : e.x;
-    }
-    if (e.y_exact == kNotTaken) {
-      e.y_exact = cursor_.value_text(1, text) && textio::convert_real_exact(text, e.y_exact) ? e.y_exact : e.y;
-    }
-  }
-
   textio::InputUnit& unit_;
   textio::ValueCursor cursor_;
   bool exact_ = false;
+  float empty_ = 0;  // what an empty value leaves
   std::array<textio::RepeatedStart<1>, kPlaces> frequency_starts_{};
   std::array<textio::RepeatedStart<2>, kPlaces> transmitter_starts_{};
   std::array<textio::RepeatedStart<3>, kPlaces> receiver_starts_{};

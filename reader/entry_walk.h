@@ -33,10 +33,10 @@ struct WalkOutcome {
   std::optional<Fault> fault;     // the fault that ended the walk
   std::optional<Fault> deferred;  // a scan's first fault of a value
   bool overflow = false;          // some sounding did not fit the arrays
-  // Values of the column file (coordinates, the height, data) that the file
-  // left empty, so that they stay 0: how many, and the first.
-  std::int64_t empty_values = 0;
-  std::optional<Fault> first_empty;
+  // Values of the table (coordinates, the height, data) that the file left
+  // empty, and receiver lines with a value after their data.
+  Noted empty;
+  Noted ignored;
 };
 
 class EntryWalk {
@@ -47,6 +47,7 @@ class EntryWalk {
       : in_(in), pass_(pass), arrays_(arrays), room_last_(room_last), storing_(arrays != nullptr),
         exact_(arrays != nullptr && !arrays->soundx_exact.empty()) {
     if (exact_) in_.read_exact_coordinates();
+    if (arrays != nullptr && arrays->empty_as_nan) in_.mark_empty_values();
   }
 
   // Where a walk ends before the end of the file.
@@ -118,10 +119,8 @@ class EntryWalk {
   void note_empty(std::uint32_t shown, const Place& place) {
     const std::uint32_t empty = in_.nulls() & shown;
     if (empty == 0) return;
-    out_.empty_values += std::popcount(empty);
-    if (!out_.first_empty) {
-      out_.first_empty = at_value(FaultKind::empty_value, place, static_cast<std::size_t>(std::countr_zero(empty)));
-    }
+    out_.empty.note(at_value(FaultKind::empty_value, place, static_cast<std::size_t>(std::countr_zero(empty))),
+                    std::popcount(empty));
   }
 
   bool beyond_arrays(const Place& place, std::size_t ordinal) {
@@ -227,6 +226,9 @@ class EntryWalk {
     if (!fold_component(e.component)) return value_fault(at_value(FaultKind::component, place, 6));
     if (!in_.receiver_data(e)) return value_fault(at_failure(FaultKind::data_unreadable, place));
     if (place.ir == 1) note_empty(0b110000000, place);
+    if (const std::optional<textio::TextPosition> further = in_.further_value()) {
+      out_.ignored.note(Fault{FaultKind::value_after_data, place, *further});
+    }
     if (storing_) {
       SoundingArrays& a = *arrays_;
       // Every receiver array has the same extents: one index serves them all.

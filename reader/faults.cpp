@@ -198,6 +198,7 @@ std::string fault_message(const Fault& fault, Pass pass, std::string_view name) 
       return "error reading data for " + loc;
     case FaultKind::beyond_scan:
     case FaultKind::empty_value:
+    case FaultKind::value_after_data:
       break;
   }
   return "data file " + quoted(name) + " changed between the two readings";

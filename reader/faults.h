@@ -37,8 +37,10 @@ enum class FaultKind : std::uint8_t {
   data_unreadable,
   // A count beyond what the scan found: the file changed under the load.
   beyond_scan,
-  // Not a fault: a value of the column file that the file leaves empty.
+  // Not faults: a value of the table that the file leaves empty, and a
+  // value after the data of a receiver line, which nothing reads.
   empty_value,
+  value_after_data,
 };
 
 constexpr bool is_structural(FaultKind kind) { return kind <= FaultKind::receiver_missing; }
@@ -58,6 +60,17 @@ struct Fault {
   textio::TextPosition where;                   // the value that failed, or where the file ended
   textio::IoStatus status = textio::IoStatus::ok;  // why a read failed
   std::size_t value = 0;                        // which value of the entry, from 0
+};
+
+// What a reading notes without stopping: how many, and the first.
+struct Noted {
+  std::int64_t count = 0;
+  std::optional<Fault> first;
+
+  void note(const Fault& fault, std::int64_t n = 1) {
+    if (!first) first = fault;
+    count += n;
+  }
 };
 
 // A data file: the name that messages give, and what is opened.

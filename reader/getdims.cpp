@@ -93,6 +93,7 @@ std::optional<SoundingArrays> guess_arrays(Dimensions guess, std::int64_t capaci
   if (!bytes || *bytes > options.max_array_bytes) return std::nullopt;
   std::optional<SoundingArrays> arrays = allocate_sounding_arrays(guess);
   if (arrays && options.exact_coordinates) arrays->keep_exact_coordinates();
+  if (arrays) arrays->empty_as_nan = options.empty_as_nan;
   return arrays;
 }
 
@@ -139,8 +140,8 @@ struct Joined {
   std::int64_t soundings = 0;
   Dimensions largest;
   std::optional<Fault> fault;
-  std::int64_t empty_values = 0;
-  std::optional<Fault> first_empty;
+  Noted empty;
+  Noted ignored;
   bool overflow = false;
   std::vector<SoundingArrays::Move> moves;
 };
@@ -163,8 +164,9 @@ Joined join(const DataFile& file, std::vector<Piece>& pieces) {
     }
     const WalkOutcome& o = piece.outcome;
     if (!all.fault && o.deferred) all.fault = numbered(*o.deferred, piece, all.soundings);
-    if (!all.first_empty && o.first_empty) all.first_empty = numbered(*o.first_empty, piece, all.soundings);
-    all.empty_values += o.empty_values;
+    for (const auto& [total, part] : {std::pair{&all.empty, &o.empty}, std::pair{&all.ignored, &o.ignored}}) {
+      if (part->first) total->note(numbered(*part->first, piece, all.soundings), part->count);
+    }
     if (o.fault) stop_at(numbered(*o.fault, piece, all.soundings), Pass::scan, file, all.fault);
     all.moves.push_back({piece.room_first, o.soundings, all.soundings + 1});
     all.soundings += o.soundings;
@@ -221,8 +223,8 @@ Scan getdims(const DataFile& file, textio::Console& console, const ReadOptions& 
   scan.dims.nsound = static_cast<std::int32_t>(all.soundings);
   scan.fault = all.fault;
   scan.announced = announced;
-  scan.empty_values = all.empty_values;
-  scan.first_empty = all.first_empty;
+  scan.empty = all.empty;
+  scan.ignored = all.ignored;
   scan.pieces = pieces.size();
   if (arrays && !all.overflow && !all.fault) {
     if (pieces.size() > 1) {

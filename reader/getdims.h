@@ -21,6 +21,7 @@ struct ReadOptions {
   std::uint64_t max_array_bytes = kMaxArrayBytes;  // larger arrays are not made on the way
   bool load_on_the_way = true;
   bool exact_coordinates = false;  // keep the coordinates in double precision too
+  bool empty_as_nan = false;       // see SoundingArrays::empty_as_nan
 };
 
 // What the scan found.
@@ -30,10 +31,10 @@ struct Scan {
   bool loaded = false;
   std::optional<Fault> fault;  // the first fault of a value, for the load to report
   std::int32_t announced = 0;  // the header's number of soundings
-  // Values of the column file that the file leaves empty (written as 0):
-  // how many, and the first.
-  std::int64_t empty_values = 0;
-  std::optional<Fault> first_empty;
+  // Values of the table that the file leaves empty, and receiver lines with
+  // a value after their data.
+  Noted empty;
+  Noted ignored;
   std::size_t pieces = 1;  // how many pieces the file was read in
 };
 

@@ -115,6 +115,9 @@ struct SoundingArrays {
   // Zero-filled as the arrays are, without touching a page; throws
   // std::bad_alloc when the system refuses the memory.
   void keep_exact_coordinates();
+  // Whether a coordinate, height or datum that the file leaves empty is
+  // stored as NaN (for a table that shows it empty) rather than 0.
+  bool empty_as_nan = false;
 
   // Calls f on each of the seventeen arrays, in order.
   template <typename F>

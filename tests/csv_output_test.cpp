@@ -123,6 +123,7 @@ TEST(CsvOutput, RefusedWriteNamesItsSounding) {
         "Stop: error writing data for sounding " + std::to_string(rows_whole) + " to \"rows.csv\".\n";
     EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), stop.size())), stop) << limit_kib;
     EXPECT_EQ(r.exit_status, 1) << limit_kib;
+    EXPECT_EQ(r.err, "korvan2col: rows.csv: File too large\n") << limit_kib;
     EXPECT_EQ(dir.read("rows.csv"), full.substr(0, cut)) << limit_kib;
   }
 }

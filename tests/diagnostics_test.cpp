@@ -76,6 +76,19 @@ TEST(Diagnostics, WhereAndWhyOnStandardError) {
        "first is sounding 2 (orientation y under orientation z)\n"
        "korvan2col: d.prd:6:1: warning: 1 sounding has no value for the component its column's label names (written "
        "as 0); the first is sounding 2 (component i under a quadrature column)\n"},
+      {"values left empty in a table", "1\n100,,1\n110 1\n1 -30 z 1\n" + std::string(kReceiver), "--format csv",
+       notice(1) + " Writing converted data to file \"vask.csv\".\nDone.\n",
+       "korvan2col: d.prd:2:5: warning: 1 empty value (null, slash or r*) left empty; the first is in sounding 1\n"},
+      {"a decimal comma splits a datum", "1\n100 200 1\n110 1\n1 -30 z 1\n1 10 0 -30 z 1 b 59.5 29,7\n", "",
+       notice(1) + kDone,
+       "korvan2col: d.prd:5:26: warning: 1 receiver line has values after their data, ignored; the first is in "
+       "sounding 1; a decimal comma? \"29,7\" reads as 29 and 7\n"},
+      {"b under a column of one component", "2\n100 200 1\n110 1\n1 -30 z 1\n1 10 0 -30 z 1 i 1.5 ok\n" + kSounding,
+       "", notice(2) + kDone,
+       "korvan2col: d.prd:5:22: warning: 1 receiver line has values after their data, ignored; the first is in "
+       "sounding 1\n"
+       "korvan2col: d.prd:6:1: warning: 1 sounding has both components under a column of one (the other value is "
+       "written nowhere); the first is sounding 2 (component b under an inphase column only)\n"},
       {"a header that overstates the count", "5\n" + kSounding, "",
        " 1 soundings read from \"d.prd\" (not 5 as advertised).\n" + kDone,
        "korvan2col: d.prd: warning: the header announces 5 soundings, the file holds 1\n"},
@@ -83,6 +96,14 @@ TEST(Diagnostics, WhereAndWhyOnStandardError) {
       {"strict: values left empty", "1\n100 200 1\n110 1\n1 -30 z 1\n1 10 0 -30 z 1 b 1.5,,\n", "--strict",
        notice(1) + "Stop: empty value written as 0 at line 5 (sounding 1).\n",
        "korvan2col: d.prd:5:22: 1 empty value (null, slash or r*) written as 0; the first is in sounding 1\n"},
+      {"strict: a value after the data", "1\n100 200 1\n110 1\n1 -30 z 1\n1 10 0 -30 z 1 b 1.5 2.5 3.5\n",
+       "--strict", notice(1) + "Stop: value after the data ignored at line 5 (sounding 1).\n",
+       "korvan2col: d.prd:5:26: 1 receiver line has values after their data, ignored; the first is in sounding 1\n"},
+      {"strict: b under a column of one component",
+       "2\n100 200 1\n110 1\n1 -30 z 1\n1 10 0 -30 z 1 q 1.5\n" + kSounding, "--strict",
+       notice(2) + "Stop: sounding 2 has component b under a quadrature column only (line 6).\n",
+       "korvan2col: d.prd:6:1: 1 sounding has both components under a column of one (the other value is written "
+       "nowhere); the first is sounding 2 (component b under a quadrature column only)\n"},
       {"strict: a header that overstates the count", "5\n" + kSounding, "--strict",
        " 1 soundings read from \"d.prd\" (not 5 as advertised).\n"
        "Stop: the header announces 5 soundings, the file holds 1.\n",

@@ -564,7 +564,7 @@ void compare_csv(const KnownSurvey& survey, const Converted& csv, Comparison& c)
   if (!lines.empty() && lines.back().empty()) lines.pop_back();
   if (lines.size() != survey.rows.size() + 1) return c.differ("CSV has " + std::to_string(lines.size()) + " lines");
   for (std::size_t s = 0; s < survey.rows.size(); ++s) {
-    const std::vector<std::string> fields = lines_of(lines[s + 1], ",");
+    const std::vector<std::string> fields = lines_of(lines[s + 1] + ",", ",");
     const std::vector<KnownField>& row = survey.rows[s];
     if (fields.size() != row.size()) return c.differ("CSV row " + std::to_string(s + 1) + ": " + lines[s + 1]);
     for (std::size_t f = 0; f < row.size(); ++f) {

@@ -94,6 +94,15 @@ IoStatus FreeFormatReader::next(const Item& item) {
   return slash_seen_ ? IoStatus::ok : fill(item);
 }
 
+std::optional<TextPosition> FreeFormatReader::further_value() const {
+  if (slash_seen_) return std::nullopt;
+  if (repeat_left_ > 0 && !repeat_null_) return TextPosition{record_offset_, value_start_};
+  std::size_t at = pos_;
+  while (at < record_.size() && (is_blank(record_[at]) || record_[at] == ',')) ++at;
+  if (at == record_.size() || record_[at] == '/') return std::nullopt;
+  return TextPosition{record_offset_, at};
+}
+
 IoStatus FreeFormatReader::fill(const Item& item) {
   // The common case first: no repeat pending, and after any blanks a plain
   // token (no comma, slash, quote, parenthesis or asterisk) on this record.
@@ -109,6 +118,8 @@ IoStatus FreeFormatReader::fill(const Item& item) {
       const char* after = nullptr;
       if (item.kind == ItemKind::real) {
         after = parse_padded_real(p, end, *static_cast<float*>(item.target));
+      } else if (item.kind == ItemKind::exact_real) {
+        after = parse_padded_real(p, end, *static_cast<float*>(item.target), *item.exact);
       } else if (item.kind == ItemKind::integer) {
         after = parse_plain_integer(p, end, *static_cast<std::int32_t*>(item.target));
       }
@@ -297,6 +308,16 @@ IoStatus FreeFormatReader::store(const Item& item, std::string_view value, bool 
     case ItemKind::real:
       return convert_real(value, *static_cast<float*>(item.target)) ? IoStatus::ok
                                                                     : IoStatus::malformed;
+    case ItemKind::exact_real: {
+      // Both from the text itself: the float is never the double rounded
+      // again, which could land on the other side of a midpoint.
+      float single = 0;
+      double exact = 0;
+      if (!convert_real(value, single) || !convert_real_exact(value, exact)) return IoStatus::malformed;
+      *static_cast<float*>(item.target) = single;
+      *item.exact = exact;
+      return IoStatus::ok;
+    }
     case ItemKind::text:
       convert_text(value, std::span<char>(static_cast<char*>(item.target), item.length));
       if (item.value_length != nullptr) *item.value_length = quoted ? quoted_significant_ : value.size();

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,7 +16,8 @@
 
 namespace korvan::textio {
 
-enum class ItemKind : std::uint8_t { integer, real, text };
+// exact_real: a real that also keeps the double nearest its text.
+enum class ItemKind : std::uint8_t { integer, real, text, exact_real };
 
 // A variable that a read may fill. A null value leaves it unchanged.
 struct Item {
@@ -25,9 +27,11 @@ struct Item {
   // Text items: the value's full length up to its last non-blank character,
   // however much of it the field holds.
   std::size_t* value_length = nullptr;
+  double* exact = nullptr;  // exact reals: the double
 
   static Item of(std::int32_t& v) { return {ItemKind::integer, &v}; }
   static Item of(float& v) { return {ItemKind::real, &v}; }
+  static Item of(float& v, double& exact) { return {ItemKind::exact_real, &v, 0, nullptr, &exact}; }
   static Item of(std::span<char> field, std::size_t* value_length = nullptr) {
     return {ItemKind::text, field.data(), field.size(), value_length};
   }
@@ -61,6 +65,9 @@ class FreeFormatReader {
   TextPosition value_position() const { return {record_offset_, value_start_}; }
   // The record in which the last read ended, whole.
   std::string_view record() const { return record_; }
+  // Where a value stands after the last one read on the same record: a
+  // repeat that goes on, or a value before the record's end or a slash.
+  std::optional<TextPosition> further_value() const;
   // Whether next() left its item as it was: a null, or an item after a slash.
   bool left_unchanged() const { return left_unchanged_; }
 

@@ -165,22 +165,22 @@ bool convert_real(std::string_view s, float& value) {
 bool convert_real_exact(std::string_view s, double& value) {
   RealShape shape;
   if (!scan_real(s, shape)) return false;
-  double result = 0;
-  if (!shape.has_exponent) {
-    // Mostly digits and a point, which from_chars reads as they stand.
-    const char* const end = s.data() + s.size();
-    const auto [ptr, ec] = std::from_chars(s.data() + shape.mantissa_begin, end, result);
-    if (ec != std::errc() || ptr != end) return false;
-    value = shape.negative ? -result : result;
-    return true;
-  }
-  std::string normalized(s.substr(shape.mantissa_begin, shape.mantissa_end - shape.mantissa_begin));
+  // The mantissa, and the exponent after an 'e' whatever its marker.
+  std::string text(s.substr(shape.mantissa_begin, shape.mantissa_end - shape.mantissa_begin));
   if (shape.has_exponent) {
-    normalized += 'e';
-    normalized.append(s.substr(shape.exponent_begin));
+    text += 'e';
+    text.append(s.substr(shape.exponent_begin));
   }
-  const auto [ptr, ec] = std::from_chars(normalized.data(), normalized.data() + normalized.size(), result);
-  if (ec != std::errc() || ptr != normalized.data() + normalized.size()) return false;
+  double result = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), result);
+  if (ec == std::errc::result_out_of_range) {
+    // Below the normal range strtod gives the subnormal or zero nearest the
+    // value; above it, infinity, which no value may be.
+    result = std::strtod(text.c_str(), nullptr);
+    if (std::isinf(result)) return false;
+  } else if (ec != std::errc() || ptr != text.data() + text.size()) {
+    return false;
+  }
   value = shape.negative ? -result : result;
   return true;
 }

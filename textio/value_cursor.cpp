@@ -52,13 +52,14 @@ TextPosition ValueCursor::value_position(std::size_t ordinal) const {
   return n == 0 ? TextPosition{record_offset(), 0} : starts[std::min(ordinal, n - 1)];
 }
 
-bool ValueCursor::value_text(std::size_t ordinal, std::string_view& text) const {
-  if (!have_record_ || ordinal >= 32 || (nulls_ & (std::uint32_t{1} << ordinal)) != 0) return false;
-  const TextPosition at = value_position(ordinal);
-  if (at.record_offset != record_offset() || at.column >= record_.size()) return false;
-  const std::string_view rest = record_.substr(at.column);
-  text = rest.substr(0, std::min(rest.find_first_of(" \t,/"), rest.size()));
-  return !text.empty() && text.front() != '"' && text.front() != '\'' && text.find('*') == std::string_view::npos;
+std::optional<TextPosition> ValueCursor::further_value() const {
+  if (!quick_) return reader_.further_value();
+  const char* p = next_;
+  const char* const end = record_.data() + record_.size();
+  // Mostly the record ends right after the last value.
+  while (p != end && (is_blank(*p) || *p == ',')) ++p;
+  if (p == end || *p == '/') return std::nullopt;
+  return TextPosition{record_offset(), static_cast<std::size_t>(p - record_.data())};
 }
 
 TextPosition ValueCursor::failure_position() const {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "textio/free_format_reader.h"
@@ -57,8 +58,7 @@ struct RepeatedReals {
   RepeatedStart<N>& kept;
   std::array<float, N>& values;
 };
-// A real kept in double precision too: `exact` is left as it is where the
-// value is not taken the quick way.
+// A real kept in double precision too, each the nearest to the text.
 struct ExactReal {
   float& value;
   double& exact;
@@ -114,10 +114,9 @@ class ValueCursor {
   // The values of the entry (bit n for value n) that a null or a slash left
   // as they were; the quick way never does.
   std::uint32_t nulls() const { return nulls_; }
-  // The text of value `ordinal` of the entry where it stands on the entry's
-  // first record, which is still at hand; false where it does not (a null,
-  // or a value on a later record).
-  bool value_text(std::size_t ordinal, std::string_view& text) const;
+  // Where a value stands after those taken on the entry's one record (a
+  // repeat that goes on counts; nulls and what follows a slash do not).
+  std::optional<TextPosition> further_value() const;
   // Which value of the entry (from 0) the read that failed was looking for.
   std::size_t failed_value() const { return values_ == 0 ? 0 : values_ - 1; }
 
@@ -196,7 +195,7 @@ class ValueCursor {
   static std::size_t item_count(const RepeatedReals<N>&) { return N; }
   static void append(Item* out, std::size_t& n, Real t) { out[n++] = Item::of(t.value); }
   static void append(Item* out, std::size_t& n, Integer t) { out[n++] = Item::of(t.value); }
-  static void append(Item* out, std::size_t& n, ExactReal t) { out[n++] = Item::of(t.value); }
+  static void append(Item* out, std::size_t& n, ExactReal t) { out[n++] = Item::of(t.value, t.exact); }
   static void append(Item* out, std::size_t& n, Letter t) { out[n++] = Item::of(std::span<char>(&t.value, 1)); }
   static void append(Item* out, std::size_t& n, RepeatedReal t) { out[n++] = Item::of(t.value); }
   template <std::size_t N>
