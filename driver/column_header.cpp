@@ -9,6 +9,7 @@
 #include "driver/output_records.h"
 #include "driver/stops.h"
 #include "textio/fixed_format.h"
+#include "textio/text_helpers.h"
 
 namespace korvan::driver {
 namespace {

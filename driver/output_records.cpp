@@ -3,6 +3,7 @@
 
 #include "driver/stops.h"
 #include "textio/fixed_format.h"
+#include "textio/text_helpers.h"
 
 namespace korvan::driver {
 namespace {

@@ -12,6 +12,7 @@
 #include "driver/chunk_pipeline.h"
 #include "driver/output_records.h"
 #include "textio/fixed_format.h"
+#include "textio/text_helpers.h"
 #include "textio/format.h"
 
 namespace korvan::driver {

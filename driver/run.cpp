@@ -21,12 +21,11 @@
 #include "driver/suitability.h"
 #include "driver/survey_picture.h"
 #include "driver/warnings.h"
-#include "reader/getdims.h"
-#include "reader/getprd.h"
+#include "reader/read_survey.h"
 #include "reader/sounding_arrays.h"
-#include "textio/fixed_format.h"
-#include "textio/free_format_reader.h"
 #include "textio/data_source.h"
+#include "textio/free_format_reader.h"
+#include "textio/text_helpers.h"
 #include "textio/output_unit.h"
 #include "textio/termination.h"
 
@@ -59,19 +58,6 @@ TypedName read_name(textio::InputUnit& standard_input) {
   while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
   if (line != typed.name && !line.empty() && line.front() != '"' && line.front() != '\'') typed.line = line;
   return typed;
-}
-
-// The data file as the reader opens it: the name itself, or a copy of what
-// cannot be read twice (standard input for "-" on the command line, a pipe)
-// or is compressed. `source` keeps the copy for the run.
-reader::DataFile data_file(const std::string& name, bool typed, std::optional<textio::DataSource>& source) {
-  if (typed && name == "-") return {name, "./-"};
-  std::variant<textio::DataSource, textio::SourceFailure> opened = textio::open_data_source(name);
-  if (const auto* failure = std::get_if<textio::SourceFailure>(&opened)) {
-    estop("error opening predicted data file \"" + name + "\"", {name + ": " + failure->reason});
-  }
-  source = std::move(std::get<textio::DataSource>(opened));
-  return {name, source->path()};
 }
 
 // A name cut at a slash, blank or comma names another file, mostly one that
@@ -147,34 +133,26 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   const std::string& name = typed.name;
   const std::string output = output_name(options);
   if (output_chosen(options)) refuse_data_file_as_output(name, output);
-  std::optional<textio::DataSource> source;
-  const reader::DataFile file = data_file(name, !options.data_name, source);
+  // "-" on the command line is standard input; typed at the prompt, a file.
+  textio::DataSource data = options.data_name ? textio::DataSource::open(name) : textio::DataSource::open_file(name);
 
-  // The scan loads most files on the way; any other is loaded after it.
   reader::ReadOptions reading;
   reading.exact_coordinates = options.format == OutputFormat::csv;
   reading.empty_as_nan = options.format == OutputFormat::csv;
-  if (options.pieces_minimum_bytes) reading.pieces_minimum_bytes = *options.pieces_minimum_bytes;
-  reader::Scan scan;
+  if (options.pieces_minimum_bytes) reading.pieces_from_bytes = *options.pieces_minimum_bytes;
+  reader::Survey survey;
   try {
-    scan = reader::getdims_mod::getdims(file, console, reading);
+    survey = reader::read_survey(data, console, reading);
   } catch (const textio::FatalStop& stop) {
-    if (!typed.line.empty() && !textio::file_exists(file.path)) stop_with_typing_hint(stop, typed);
+    if (!typed.line.empty() && data.state() == textio::DataSource::State::missing) stop_with_typing_hint(stop, typed);
     throw;
   }
-  if (!scan.arrays) {
-    scan.arrays = reader::allocate_sounding_arrays(scan.dims);
-    if (!scan.arrays) estop("error allocating space for arrays");
-    if (reading.exact_coordinates) scan.arrays->keep_exact_coordinates();
-    scan.arrays->empty_as_nan = reading.empty_as_nan;
-  }
-  reader::getprd_mod::getprd(file, scan);
-  const reader::Dimensions dims = scan.dims;
-  std::optional<reader::SoundingArrays>& arrays = scan.arrays;
-  check_suitability(*arrays, dims.nsound);
+  check_suitability(survey);
+  const reader::Dimensions dims = survey.dims;
+  std::optional<reader::SoundingArrays>& arrays = survey.arrays;
   const ColumnPlan plan = make_column_plan(*arrays);
   const char* empty_becomes = options.format == OutputFormat::csv ? "left empty" : "written as 0";
-  for (const Warning& warning : find_warnings(file, scan, plan, empty_becomes)) {
+  for (const Warning& warning : find_warnings(name, survey, plan, empty_becomes)) {
     if (options.strict) estop(warning.message, {warning.stop_line()});
     if (diagnostics != nullptr) diagnostics->line(warning.warning_line());
   }

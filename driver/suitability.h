@@ -1,12 +1,14 @@
-// Whether the loaded data fit one column layout: the same counts in every
-// sounding and one receiver per transmitter.
+// The column-layout suitability checks: the data fit one row layout only if
+// every sounding has the same number of frequencies, each frequency position
+// the same number of transmitters, and every transmitter one receiver.
 #pragma once
 
-#include "reader/sounding_arrays.h"
+#include "reader/read_survey.h"
 
 namespace korvan::driver {
 
-// Returns when the data fit; otherwise ends the run with the not-suitable stop.
-void check_suitability(const reader::SoundingArrays& arrays, std::int32_t nsound);
+// Stops with the not-suitable message of the first check that fails, in the
+// checks' fixed order, as the reading found it.
+void check_suitability(const reader::Survey& survey);
 
 }  // namespace korvan::driver

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "driver/column_plan.h"
-#include "reader/getdims.h"
+#include "reader/read_survey.h"
 
 namespace korvan::driver {
 
@@ -24,9 +24,10 @@ struct Warning {
   std::string stop_line() const { return where + text; }
 };
 
-// In the order the run reports them. `empty_becomes` says what the output
-// makes of a value the file leaves empty: "written as 0" or "left empty".
-std::vector<Warning> find_warnings(const reader::DataFile& file, const reader::Scan& scan, const ColumnPlan& plan,
+// In the order the run reports them, for the data file `name`.
+// `empty_becomes` says what the output makes of a value the file leaves
+// empty: "written as 0" or "left empty".
+std::vector<Warning> find_warnings(const std::string& name, const reader::Survey& survey, const ColumnPlan& plan,
                                    std::string_view empty_becomes);
 
 }  // namespace korvan::driver

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 
 #include "reader/sounding_arrays.h"
 #include "textio/input_unit.h"
@@ -61,13 +62,6 @@ inline bool fold_component(char& letter) {
 class EntryReader {
  public:
   explicit EntryReader(textio::InputUnit& unit) : unit_(unit), cursor_(unit) {}
-
-  // Where the next entry is looked for: the start of its first record after
-  // any records of blanks.
-  std::uint64_t next_entry_position() {
-    unit_.skip_blank_records();
-    return unit_.position();
-  }
 
   // Each reads one entry from the next record on: ok, or the read's status
   // (end_of_file where the file ended first).
@@ -134,20 +128,25 @@ class EntryReader {
   }
   // Where a value stands on the receiver line after its data, if one does.
   std::optional<textio::TextPosition> further_value() const { return cursor_.further_value(); }
+  // "29,7" where a decimal comma split a number into the data and the value
+  // at `at` after them.
+  std::string comma_joined(const textio::TextPosition& at) const { return cursor_.comma_joined(at); }
   // A receiver line passed over, where its values no longer matter.
-  bool skip_receiver() {
+  textio::IoStatus skip_receiver() {
     std::string_view record;
-    return unit_.next_record(record) == textio::IoStatus::ok;
+    return unit_.next_record(record);
   }
 
   // Where value `ordinal` (from 0) of the last entry began; where its read
   // failed.
   textio::TextPosition value_position(std::size_t ordinal) const { return cursor_.value_position(ordinal); }
   textio::TextPosition failure_position() const { return cursor_.failure_position(); }
-  textio::TextPosition position() const { return {unit_.position(), 0}; }
+  textio::TextPosition position() const { return {unit_.line(), 0, {}}; }
   textio::IoStatus status() const { return cursor_.status(); }
   std::uint32_t nulls() const { return cursor_.nulls(); }
   std::size_t failed_value() const { return cursor_.failed_value(); }
+  // The line where the last entry's first value stands.
+  std::uint64_t entry_line() const { return cursor_.first_value_line(); }
 
  private:
   // Line starts are kept by place: the frequency by its index, the

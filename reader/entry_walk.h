@@ -1,164 +1,101 @@
 // The walk of a data file's entries, written once: each sounding entry, its
 // frequency entries, each one's transmitter entries and each one's receiver
 // lines, with every check of the counts and values. What is done with the
-// entries is the caller's choice: count them (a scan), store them in arrays
-// as well where they fit (a scan that loads on the way), or store them into
-// arrays of known extents (a load).
+// entries is the visitor's: count them (a trial of where a piece may start),
+// scan them (getdims) or scan and store them (getprd).
 //
-// In a scan, a fault of the file's structure ends the walk; a fault of a
-// value is noted (the first one) and the walk goes on, since a scan finds
-// the structure of the whole file before any value is reported. In a load
-// every fault ends the walk.
+// A fault of the file's structure ends the walk. A fault of a value goes to
+// the visitor, which says whether the walk goes on, following the structure
+// only from then on: a reading finds the structure of the whole file before
+// any value is reported.
+//
+// A visitor has these members, each given the entry reader for the places
+// and texts of the entry just read:
+//   bool more();                                          before each sounding
+//   void sounding(const Place&, const SoundingEntry&, const EntryReader&);
+//   void frequency(const Place&, const FrequencyEntry&, const EntryReader&);
+//   void transmitter(const Place&, const TransmitterEntry&, const EntryReader&);
+//   void receiver(const Place&, const ReceiverEntry&, const EntryReader&);
+//   void end_sounding(const Place&);
+//   bool value_fault(const Fault&);                       true: go on
 #pragma once
 
-#include <atomic>
-#include <bit>
 #include <cstdint>
 #include <limits>
 #include <optional>
-#include <span>
 
 #include "reader/entries.h"
 #include "reader/faults.h"
-#include "reader/sounding_arrays.h"
 
 namespace korvan::reader {
 
-struct WalkOutcome {
-  enum class End { end_of_file, stop_reached, limit, cancelled, fault };
-  End end = End::end_of_file;
-  std::size_t stop_index = 0;     // with stop_reached: which of the stops
-  std::int64_t soundings = 0;     // sounding entries read
-  Dimensions largest;             // the largest counts seen (nsound unused)
-  std::optional<Fault> fault;     // the fault that ended the walk
-  std::optional<Fault> deferred;  // a scan's first fault of a value
-  bool overflow = false;          // some sounding did not fit the arrays
-  // Values of the table (coordinates, the height, data) that the file left
-  // empty, and receiver lines with a value after their data.
-  Noted empty;
-  Noted ignored;
+// How a walk ended.
+enum class WalkEnd {
+  end_of_input,  // where a sounding entry would start
+  partial,       // inside a sounding entry: at the true end of the input, the end of the soundings
+  fault,         // fault() says which
+  stopped,       // the visitor's more() said so
 };
 
+template <typename Visitor>
 class EntryWalk {
  public:
-  // `arrays`, when given, receive the soundings numbered from the walk's
-  // first up to `room_last`, as far as they fit the arrays' extents.
-  EntryWalk(EntryReader& in, Pass pass, SoundingArrays* arrays = nullptr, std::int64_t room_last = 0)
-      : in_(in), pass_(pass), arrays_(arrays), room_last_(room_last), storing_(arrays != nullptr),
-        exact_(arrays != nullptr && !arrays->soundx_exact.empty()) {
-    if (exact_) in_.read_exact_coordinates();
-    if (arrays != nullptr && arrays->empty_as_nan) in_.mark_empty_values();
-  }
+  EntryWalk(EntryReader& in, Visitor& visitor) : in_(in), visitor_(visitor) {}
 
-  // Where a walk ends before the end of the file.
-  struct Limits {
-    std::span<const std::uint64_t> stops;  // sounding starts (increasing) to end at
-    std::int64_t soundings = std::numeric_limits<std::int64_t>::max();
-    std::uint64_t bytes_end = std::numeric_limits<std::uint64_t>::max();  // no sounding starts past it
-    const std::atomic<bool>* cancel = nullptr;
-  };
-
-  // Walks sounding entries numbered from `first` until the end of the file,
-  // a fault that ends the walk, or a limit.
-  WalkOutcome run(std::int64_t first, const Limits& limits) {
-    out_ = WalkOutcome{};
-    std::size_t next_stop = 0;
-    const bool watch_position = !limits.stops.empty() || limits.bytes_end != Limits{}.bytes_end;
-    for (;;) {
-      if (watch_position) {
-        const std::uint64_t position = in_.next_entry_position();
-        while (next_stop < limits.stops.size() && limits.stops[next_stop] < position) ++next_stop;
-        if (next_stop < limits.stops.size() && limits.stops[next_stop] == position) {
-          out_.stop_index = next_stop;
-          return ended(WalkOutcome::End::stop_reached);
-        }
-        if (position > limits.bytes_end) return ended(WalkOutcome::End::limit);
-      }
-      if (out_.soundings >= limits.soundings) return ended(WalkOutcome::End::limit);
-      if (limits.cancel != nullptr && limits.cancel->load(std::memory_order_relaxed)) {
-        return ended(WalkOutcome::End::cancelled);
-      }
-      if (!sounding(first + out_.soundings)) return out_;
+  // Walks sounding entries numbered from `first` on.
+  WalkEnd run(std::int64_t first = 1) {
+    for (std::int64_t isound = first;; ++isound) {
+      if (!visitor_.more()) return WalkEnd::stopped;
+      if (!sounding(isound)) return end_;
+      ++soundings_;
     }
   }
 
- private:
-  WalkOutcome ended(WalkOutcome::End end) {
-    out_.end = end;
-    return out_;
-  }
+  // Sounding entries read whole.
+  std::int64_t soundings() const { return soundings_; }
+  // The fault that ended the walk.
+  const std::optional<Fault>& fault() const { return fault_; }
 
+ private:
   // A fault at value `ordinal` of the entry just read, or where its read
   // failed.
   Fault at_value(FaultKind kind, const Place& place, std::size_t ordinal) const {
-    return Fault{kind, place, in_.value_position(ordinal), textio::IoStatus::ok, ordinal};
+    return Fault{kind, place, in_.value_position(ordinal), textio::IoStatus::ok, ordinal, {}};
   }
   Fault at_failure(FaultKind kind, const Place& place) const {
-    return Fault{kind, place, in_.failure_position(), in_.status(), in_.failed_value()};
+    return Fault{kind, place, in_.failure_position(), in_.status(), in_.failed_value(), {}};
   }
 
-  // False when the walk ends here.
+  // False: the walk ends here.
   bool stop(const Fault& fault) {
-    out_.fault = fault;
-    out_.end = WalkOutcome::End::fault;
+    fault_ = fault;
+    end_ = WalkEnd::fault;
     return false;
   }
-  // A fault of a value: the load stops, the scan notes the first one and
-  // from then on only follows the structure.
   bool value_fault(const Fault& fault) {
-    if (pass_ == Pass::load) return stop(fault);
-    if (!out_.deferred) out_.deferred = fault;
-    storing_ = false;
+    if (!visitor_.value_fault(fault)) return stop(fault);
     structure_only_ = true;
-    return true;
-  }
-  // A count beyond the arrays: in a load the file is not the one scanned;
-  // a scan stores no more and counts on.
-  // Notes the values among `shown` (bits by value of the entry) that were
-  // left empty.
-  void note_empty(std::uint32_t shown, const Place& place) {
-    const std::uint32_t empty = in_.nulls() & shown;
-    if (empty == 0) return;
-    out_.empty.note(at_value(FaultKind::empty_value, place, static_cast<std::size_t>(std::countr_zero(empty))),
-                    std::popcount(empty));
-  }
-
-  bool beyond_arrays(const Place& place, std::size_t ordinal) {
-    if (pass_ == Pass::load) return stop(at_value(FaultKind::beyond_scan, place, ordinal));
-    out_.overflow = true;
-    storing_ = false;
     return true;
   }
 
   bool sounding(std::int64_t isound) {
     SoundingEntry e;
     const textio::IoStatus status = in_.sounding(e);
-    if (status == textio::IoStatus::end_of_file && pass_ == Pass::scan) {
-      out_.end = WalkOutcome::End::end_of_file;
+    if (status == textio::IoStatus::end_of_file) {
+      end_ = in_.failed_value() == 0 ? WalkEnd::end_of_input : WalkEnd::partial;
       return false;
     }
-    ++out_.soundings;
     const Place place{isound};
     if (status != textio::IoStatus::ok || isound > std::numeric_limits<std::int32_t>::max()) {
       return stop(at_failure(FaultKind::sounding_unreadable, place));
     }
     if (e.nfreq < 1) return stop(at_value(FaultKind::frequency_count_low, place, 2));
-    note_empty(0b11, place);
-    out_.largest.maxfreq = std::max(out_.largest.maxfreq, e.nfreq);
-    if (storing_ && (isound > room_last_ || e.nfreq > arrays_->dims.maxfreq) && !beyond_arrays(place, 2)) return false;
-    if (storing_) {
-      arrays_->soundx(isound) = e.x;
-      arrays_->soundy(isound) = e.y;
-      arrays_->nfreqs(isound) = e.nfreq;
-      if (exact_) {
-        arrays_->soundx_exact[static_cast<std::size_t>(isound - 1)] = e.x_exact;
-        arrays_->soundy_exact[static_cast<std::size_t>(isound - 1)] = e.y_exact;
-      }
-    }
+    visitor_.sounding(place, e, in_);
     ordinal_ = 0;
     for (std::int32_t ifreq = 1; ifreq <= e.nfreq; ++ifreq) {
       if (!frequency({isound, ifreq})) return false;
     }
+    visitor_.end_sounding(place);
     return true;
   }
 
@@ -169,12 +106,7 @@ class EntryWalk {
     }
     if (e.freq <= 0 && !value_fault(at_value(FaultKind::frequency_not_positive, place, 0))) return false;
     if (e.ntx < 1) return stop(at_value(FaultKind::transmitter_count_low, place, 1));
-    out_.largest.maxtx = std::max(out_.largest.maxtx, e.ntx);
-    if (storing_ && e.ntx > arrays_->dims.maxtx && !beyond_arrays(place, 1)) return false;
-    if (storing_) {
-      arrays_->freq(place.ifreq, place.isound) = e.freq;
-      arrays_->nt(place.ifreq, place.isound) = e.ntx;
-    }
+    visitor_.frequency(place, e, in_);
     for (std::int32_t it = 1; it <= e.ntx; ++it) {
       if (!transmitter({place.isound, place.ifreq, it})) return false;
     }
@@ -190,15 +122,7 @@ class EntryWalk {
       return false;
     }
     if (e.nrx < 1) return stop(at_value(FaultKind::receiver_count_low, place, 3));
-    if (place.it == 1 && place.ifreq == 1) note_empty(0b10, place);
-    out_.largest.maxrx = std::max(out_.largest.maxrx, e.nrx);
-    if (storing_ && e.nrx > arrays_->dims.maxrx && !beyond_arrays(place, 3)) return false;
-    if (storing_) {
-      arrays_->momt(place.it, place.ifreq, place.isound) = e.moment;
-      arrays_->zt(place.it, place.ifreq, place.isound) = e.z;
-      arrays_->ot(place.it, place.ifreq, place.isound) = e.orientation;
-      arrays_->nr(place.it, place.ifreq, place.isound) = e.nrx;
-    }
+    visitor_.transmitter(place, e, in_);
     for (std::int32_t ir = 1; ir <= e.nrx; ++ir) {
       if (!receiver({place.isound, place.ifreq, place.it, ir})) return false;
     }
@@ -209,7 +133,9 @@ class EntryWalk {
     const std::int64_t ordinal = ordinal_++;
     if (structure_only_) {
       // Only the structure matters now: one line per receiver.
-      return in_.skip_receiver() || stop(Fault{FaultKind::receiver_missing, place, in_.position()});
+      const textio::IoStatus status = in_.skip_receiver();
+      return status == textio::IoStatus::ok ||
+             stop(Fault{FaultKind::receiver_missing, place, in_.position(), status, 0, {}});
     }
     ReceiverEntry e;
     switch (in_.receiver_info(e, ordinal)) {
@@ -225,35 +151,17 @@ class EntryWalk {
     }
     if (!fold_component(e.component)) return value_fault(at_value(FaultKind::component, place, 6));
     if (!in_.receiver_data(e)) return value_fault(at_failure(FaultKind::data_unreadable, place));
-    if (place.ir == 1) note_empty(0b110000000, place);
-    if (const std::optional<textio::TextPosition> further = in_.further_value()) {
-      out_.ignored.note(Fault{FaultKind::value_after_data, place, *further});
-    }
-    if (storing_) {
-      SoundingArrays& a = *arrays_;
-      // Every receiver array has the same extents: one index serves them all.
-      const std::int64_t k = a.prd.linear_index(place.ir, place.it, place.ifreq, place.isound);
-      a.momr.at(k) = e.moment;
-      a.trx.at(k) = e.dx;
-      a.try_.at(k) = e.dy;
-      a.zr.at(k) = e.z;
-      a.or_.at(k) = e.orientation;
-      a.ontype.at(k) = e.type;
-      a.octype.at(k) = e.component;
-      a.prd.at(k) = e.datum;
-    }
+    visitor_.receiver(place, e, in_);
     return true;
   }
 
   EntryReader& in_;
-  const Pass pass_;
-  SoundingArrays* const arrays_;
-  const std::int64_t room_last_;
-  bool storing_;
-  const bool exact_;
-  bool structure_only_ = false;  // a scan after a fault of a value
-  std::int64_t ordinal_ = 0;  // the next receiver's place in its sounding
-  WalkOutcome out_;
+  Visitor& visitor_;
+  WalkEnd end_ = WalkEnd::end_of_input;
+  std::optional<Fault> fault_;
+  std::int64_t soundings_ = 0;
+  bool structure_only_ = false;
+  std::int64_t ordinal_ = 0;  // the next receiver's place in its sounding, for its repeated start
 };
 
 }  // namespace korvan::reader

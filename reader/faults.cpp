@@ -4,16 +4,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <vector>
 
-#include <sys/stat.h>
-
-#include "textio/data_source.h"
-#include "textio/fixed_format.h"
+#include "textio/input_unit.h"
 #include "textio/termination.h"
-#include "textio/text_place.h"
+#include "textio/text_helpers.h"
 
 namespace korvan::reader {
 namespace {
@@ -32,28 +27,31 @@ std::string in_field(std::string text, std::size_t length) {
 }
 
 // "frequency 2, sounding 14", "(it=2,ifreq=1,isound=14)" or
-// "(ir=1,it=2,ifreq=1,isound=14)"; the load's add the file name.
-std::string location(const Place& p, Pass pass, std::string_view name) {
+// "(ir=1,it=2,ifreq=1,isound=14)" as the scan words them; the load's add the
+// file name.
+enum class Words { scan, load };
+
+std::string location(const Place& p, Words words, std::string_view name) {
   const std::string s = sounding_text(p.isound);
   const std::string f = index_text(p.ifreq);
   std::string text;
   if (p.it == 0) {
     text = "frequency " + f + ", sounding " + s;
-    if (pass == Pass::load) text += " (";
+    if (words == Words::load) text += " (";
   } else {
     text = "(";
     if (p.ir != 0) text += "ir=" + index_text(p.ir) + ",";
     text += "it=" + index_text(p.it) + ",ifreq=" + f + ",isound=" + s;
-    text += pass == Pass::load ? "," : ")";
+    text += words == Words::load ? "," : ")";
   }
-  if (pass == Pass::scan) return in_field(text, kScanLocationLength);
+  if (words == Words::scan) return in_field(text, kScanLocationLength);
   std::string_view trimmed = textio::trim_right(name);
   while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
   return in_field(text + "file=" + quoted(trimmed) + ")", kLoadLocationLength);
 }
 
 [[noreturn]] void emsgstop(std::string_view message, std::vector<std::string> details) {
-  textio::stop_with_line("Stop: " + std::string(message) + ".", std::move(details));
+  textio::stop(message, std::move(details));
 }
 
 // The names of an entry's values, in order, for what the standard error
@@ -115,8 +113,6 @@ std::string what_is_wrong(const Fault& f, const std::string& found) {
       return "the component is " + (found.empty() ? "empty" : quoted(found)) + ", not b, i or q";
     case FaultKind::receiver_missing:
       return "the file ends where receiver line " + std::to_string(f.place.ir) + " should be";
-    case FaultKind::beyond_scan:
-      return "the file changed while it was read";
     default:
       break;
   }
@@ -147,16 +143,17 @@ std::string place_text(const Place& p) {
 }
 
 // "NAME:LINE:COLUMN: " for a place in the file.
-std::string file_place(const DataFile& file, const textio::TextPosition& where) {
-  const textio::LineColumn at = textio::locate(file.path, where);
-  return file.name + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
+std::string file_place(const textio::DataSource& data, const textio::TextPosition& where) {
+  return data.name() + ":" + std::to_string(where.line) + ":" + std::to_string(where.column + 1) + ": ";
 }
 
-// A hint where the start of the file shows it is no text file of soundings.
-std::optional<std::string> binary_hint(const DataFile& file) {
-  const std::optional<std::string> looks = textio::looks_compressed_or_binary(textio::line_at(file.path, 0));
+// A hint where the start of the file shows it is no text file of soundings:
+// its first line, as the file's first bytes hold it.
+std::optional<std::string> binary_hint(const textio::DataSource& data) {
+  const std::string_view head = data.head();
+  const std::optional<std::string> looks = textio::looks_compressed_or_binary(head.substr(0, head.find('\n')));
   if (!looks) return std::nullopt;
-  return file.name + ": hint: the file looks " + *looks + ", not like a text file of soundings";
+  return data.name() + ": hint: the file looks " + *looks + ", not like a text file of soundings";
 }
 
 }  // namespace
@@ -164,11 +161,10 @@ std::optional<std::string> binary_hint(const DataFile& file) {
 std::string sounding_text(std::int64_t isound) { return textio::integer_text(isound, 5); }
 std::string index_text(std::int64_t index) { return textio::integer_text(index, 2); }
 
-std::string fault_message(const Fault& fault, Pass pass, std::string_view name) {
-  if (!is_structural(fault.kind)) pass = Pass::load;
-  const bool scan = pass == Pass::scan;
+std::string fault_message(const Fault& fault, std::string_view name) {
+  const bool scan = is_structural(fault.kind);
   const std::string s = sounding_text(fault.place.isound);
-  const std::string loc = location(fault.place, pass, name);
+  const std::string loc = location(fault.place, scan ? Words::scan : Words::load, name);
   switch (fault.kind) {
     case FaultKind::sounding_unreadable:
       return scan ? "error reading no. of frequencies for sounding " + s : "error reading coordinates of sounding " + s;
@@ -196,29 +192,26 @@ std::string fault_message(const Fault& fault, Pass pass, std::string_view name) 
       return "invalid data combo. for " + loc;
     case FaultKind::data_unreadable:
       return "error reading data for " + loc;
-    case FaultKind::beyond_scan:
     case FaultKind::empty_value:
     case FaultKind::value_after_data:
       break;
   }
-  return "data file " + quoted(name) + " changed between the two readings";
+  return {};  // not faults: no stop is made of them
 }
 
-void stop_at(const Fault& fault, Pass pass, const DataFile& file, const std::optional<Fault>& earlier) {
-  const std::string line = textio::line_at(file.path, fault.where.record_offset);
-  std::vector<std::string> details = {file_place(file, fault.where) +
-                                      what_is_wrong(fault, textio::value_at(line, fault.where.column)) + " (" +
-                                      place_text(fault.place) + ")"};
+void stop_at(const Fault& fault, const textio::DataSource& data, const std::optional<Fault>& earlier) {
+  std::vector<std::string> details = {file_place(data, fault.where) + what_is_wrong(fault, fault.where.found.str()) +
+                                      " (" + place_text(fault.place) + ")"};
   // A receiver line that is blank or short leaves the entries after it to be
   // read out of place: that is mostly where the fault lies.
   if (earlier && earlier->status == textio::IoStatus::short_record) {
-    details.push_back(file_place(file, earlier->where) + "hint: the receiver line of " + place_text(earlier->place) +
+    details.push_back(file_place(data, earlier->where) + "hint: the receiver line of " + place_text(earlier->place) +
                       " is blank or short; the entries after it are read out of place");
   }
   if (fault.place.isound <= 1) {
-    if (std::optional<std::string> hint = binary_hint(file)) details.push_back(std::move(*hint));
+    if (std::optional<std::string> hint = binary_hint(data)) details.push_back(std::move(*hint));
   }
-  emsgstop(fault_message(fault, pass, file.name), std::move(details));
+  emsgstop(fault_message(fault, data.name()), std::move(details));
 }
 
 namespace {
@@ -227,52 +220,56 @@ std::string file_stop_message(FileStop stop, std::string_view name) {
   switch (stop) {
     case FileStop::missing:
       return "file " + quoted(name) + " does not exist";
-    case FileStop::open_for_scan:
+    case FileStop::unreadable:
       return "error opening predicted data file " + quoted(name);
     case FileStop::header_unreadable:
       return "error reading number of soundings from " + quoted(name);
     case FileStop::header_count_low:
-      return "number of soundings read in is less than 1";
-    case FileStop::close_after_scan:
-      return "error closing " + quoted(name) + " after counting data";
-    case FileStop::open_for_load:
-      return "error opening " + quoted(name) + " for the second time";
-    case FileStop::header_unreadable_in_load:
-      return "error during the second reading of the number of soundings";
-    case FileStop::close_after_load:
       break;
   }
-  return "error closing file " + quoted(name);
+  return "number of soundings read in is less than 1";
 }
 
 }  // namespace
 
-void stop_at(FileStop stop, const DataFile& file, std::string_view reason, const std::optional<HeaderRead>& header) {
+void stop_at(FileStop stop, const textio::DataSource& data, const std::optional<HeaderRead>& header) {
   std::vector<std::string> details;
-  if (stop == FileStop::missing) {
-    struct stat info {};
-    details.push_back(file.name + ": " + (::stat(file.path.c_str(), &info) == 0 ? "not found" : std::strerror(errno)));
+  if (stop == FileStop::missing || stop == FileStop::unreadable) {
+    const std::string reason = data.state() != textio::DataSource::State::readable ? data.state_text()
+                                                                                  : data.failure_text();
+    details.push_back(data.name() + ": " + reason);
   } else if (header && header->status == textio::IoStatus::ok) {
-    details.push_back(file_place(file, header->where) + "the number of soundings is " +
+    details.push_back(file_place(data, header->where) + "the number of soundings is " +
                       std::to_string(header->announced) + ", less than 1");
   } else if (header) {
-    const std::string found = textio::value_at(textio::line_at(file.path, header->where.record_offset), header->where.column);
+    const std::string found = header->where.found.str();
     std::string what = header->status == textio::IoStatus::end_of_file ? "the file holds no number of soundings"
                        : header->status == textio::IoStatus::too_long
                            ? "a line of more than " + std::to_string(textio::kMaxRecordBytes >> 20) + " MiB"
                            : "the number of soundings " + quoted(found) + " is not a whole number";
-    details.push_back(file_place(file, header->where) + what);
-    if (std::optional<std::string> hint = binary_hint(file)) details.push_back(std::move(*hint));
-  } else if (!reason.empty()) {
-    details.push_back(file.name + ": " + std::string(reason));
+    details.push_back(file_place(data, header->where) + what);
+    if (std::optional<std::string> hint = binary_hint(data)) details.push_back(std::move(*hint));
   }
-  emsgstop(file_stop_message(stop, file.name), std::move(details));
+  emsgstop(file_stop_message(stop, data.name()), std::move(details));
 }
+
+void stop_arrays_refused() { emsgstop("error allocating space for arrays", {}); }
 
 std::string count_notice(std::string_view name, std::int64_t found, std::int64_t announced) {
   std::string text = "  " + sounding_text(found) + " soundings read from " + quoted(name);
   if (found != announced) text += " (not " + sounding_text(announced) + " as advertised)";
   return text + ".";
+}
+
+Fault numbered(Fault fault, std::int64_t soundings_before, std::uint64_t lines_before) {
+  fault.place.isound += soundings_before;
+  fault.where.line += lines_before;
+  return fault;
+}
+
+void Noted::add(const Noted& later, std::int64_t soundings_before, std::uint64_t lines_before) {
+  if (!first && later.first) first = numbered(*later.first, soundings_before, lines_before);
+  count += later.count;
 }
 
 }  // namespace korvan::reader

@@ -1,6 +1,6 @@
 // Everything the reader can find wrong with a data file, and the texts that
 // say so: the faults of the entries, numbered by where they are, and the
-// stops about the file itself. Both passes make their messages here.
+// stops about the data file itself.
 #pragma once
 
 #include <cstddef>
@@ -9,18 +9,14 @@
 #include <string>
 #include <string_view>
 
-#include "textio/free_format_reader.h"
+#include "textio/data_source.h"
 #include "textio/status.h"
+#include "textio/text_place.h"
 
 namespace korvan::reader {
 
-// The two ways a file is read: the scan counts and checks the file's
-// structure (and loads it on the way where it can), the load fills the
-// arrays and checks every value. They word the same fault differently.
-enum class Pass { scan, load };
-
 enum class FaultKind : std::uint8_t {
-  // The file's structure: the scan stops at the first of these.
+  // The file's structure: the reading stops at the first of these.
   sounding_unreadable,
   frequency_count_low,
   frequency_unreadable,
@@ -28,15 +24,13 @@ enum class FaultKind : std::uint8_t {
   transmitter_unreadable,
   receiver_count_low,
   receiver_missing,
-  // Values only the load checks: reported once the whole file is scanned.
+  // Values: the first is reported once the whole file has been read.
   frequency_not_positive,
   transmitter_orientation,
   receiver_unreadable,
   receiver_orientation,
   component,
   data_unreadable,
-  // A count beyond what the scan found: the file changed under the load.
-  beyond_scan,
   // Not faults: a value of the table that the file leaves empty, and a
   // value after the data of a receiver line, which nothing reads.
   empty_value,
@@ -57,9 +51,10 @@ struct Place {
 struct Fault {
   FaultKind kind;
   Place place;
-  textio::TextPosition where;                   // the value that failed, or where the file ended
+  textio::TextPosition where;                      // the value that failed, or where the file ended
   textio::IoStatus status = textio::IoStatus::ok;  // why a read failed
-  std::size_t value = 0;                        // which value of the entry, from 0
+  std::size_t value = 0;                           // which value of the entry, from 0
+  std::string comma_joined;                        // a value after the data: "29,7" where a decimal comma split one
 };
 
 // What a reading notes without stopping: how many, and the first.
@@ -67,48 +62,47 @@ struct Noted {
   std::int64_t count = 0;
   std::optional<Fault> first;
 
-  void note(const Fault& fault, std::int64_t n = 1) {
-    if (!first) first = fault;
+  // `make` gives the fault, made only for the first.
+  template <typename Make>
+  void note(Make make, std::int64_t n = 1) {
+    if (!first) first = make();
     count += n;
   }
+  // A later part of the file's notes, its soundings and lines after these.
+  void add(const Noted& later, std::int64_t soundings_before, std::uint64_t lines_before);
 };
 
-// A data file: the name that messages give, and what is opened.
-struct DataFile {
-  std::string name;
-  std::string path;
-};
+// A fault found in a part of the file, numbered from the file's start.
+Fault numbered(Fault fault, std::int64_t soundings_before, std::uint64_t lines_before);
 
-// Ends the run at a fault of an entry: the console line in the pass's words
-// and, on standard error, where the fault is and what is wrong, with a hint
-// where `earlier` (a fault of a value before it) is its likely cause.
-[[noreturn]] void stop_at(const Fault& fault, Pass pass, const DataFile& file,
+// Ends the run at a fault of an entry: the console line and, on standard
+// error, where the fault is and what is wrong, with a hint where `earlier`
+// (a fault of a value before it) is its likely cause.
+[[noreturn]] void stop_at(const Fault& fault, const textio::DataSource& data,
                           const std::optional<Fault>& earlier = std::nullopt);
 
-// The message of a fault found in `pass`: the scan's words for the file's
-// structure, the load's for everything else.
-std::string fault_message(const Fault& fault, Pass pass, std::string_view name);
+// The console message of a fault: structural ones in the words of the
+// dimension scan, the others in those of the data load.
+std::string fault_message(const Fault& fault, std::string_view name);
 
-// Stops about the file itself rather than an entry.
+// Stops about the data file rather than an entry.
 enum class FileStop {
-  missing,
-  open_for_scan,
-  header_unreadable,
-  header_count_low,
-  close_after_scan,
-  open_for_load,
-  header_unreadable_in_load,
-  close_after_load,
+  missing,             // no such file
+  unreadable,          // it cannot be opened, read or inflated
+  header_unreadable,   // the number of soundings cannot be read
+  header_count_low,    // it is less than 1
 };
-// Ends the run at a stop about the file: `reason` is the system's, `header`
-// the reading of the header where it failed.
+// How reading the header went where it failed.
 struct HeaderRead {
   textio::IoStatus status;
   textio::TextPosition where;
   std::int32_t announced;
 };
-[[noreturn]] void stop_at(FileStop stop, const DataFile& file, std::string_view reason = {},
+[[noreturn]] void stop_at(FileStop stop, const textio::DataSource& data,
                           const std::optional<HeaderRead>& header = std::nullopt);
+
+// Ends the run where the system refuses the memory for the arrays.
+[[noreturn]] void stop_arrays_refused();
 
 // The scan's notice of the number of soundings found.
 std::string count_notice(std::string_view name, std::int64_t found, std::int64_t announced);

@@ -1,7 +1,8 @@
-// Finding where pieces of a file may start.
+// Cutting the text into pieces at sounding starts.
 #include "reader/pieces.h"
 
-#include <array>
+#include <algorithm>
+#include <cstring>
 
 #include "reader/entry_walk.h"
 #include "textio/input_unit.h"
@@ -9,59 +10,138 @@
 namespace korvan::reader {
 namespace {
 
-// A candidate start must carry this many sounding entries without a fault,
-// within this many bytes.
+// A cut must be followed by this many sounding entries without a fault. A
+// cut in the wrong place all the same is found when the pieces are joined.
 constexpr std::int64_t kTrialSoundings = 4;
-constexpr std::uint64_t kTrialBytes = std::uint64_t{4} << 20;
+// Lines tried as a cut, from where the piece is to end.
 constexpr int kTrialLines = 64;
-// A few soundings are read from each candidate: small buffers, one of them
-// reused, keep a search cheap enough to make several.
-constexpr std::size_t kTrialBuffer = std::size_t{64} << 10;
+// The cutter gives up beyond this many piece sizes (and at least this many
+// bytes) without a cut: soundings this long are read in one piece.
+constexpr std::size_t kMaxPieces = 16;
+constexpr std::size_t kMaxPieceBytes = std::size_t{4} << 20;
 
-// The pieces after the first start near these fractions of the file (in
-// 1/100): two large pieces, then small ones.
-constexpr std::array<std::uint64_t, 11> kPieceStarts = {35, 70, 73, 76, 79, 82, 85, 88, 91, 94, 97};
+// Counts whole soundings; any fault fails the trial.
+class Trial {
+ public:
+  bool more() const { return soundings_ < kTrialSoundings; }
+  void sounding(const Place&, const SoundingEntry&, const EntryReader&) {}
+  void frequency(const Place&, const FrequencyEntry&, const EntryReader&) {}
+  void transmitter(const Place&, const TransmitterEntry&, const EntryReader&) {}
+  void receiver(const Place&, const ReceiverEntry&, const EntryReader&) {}
+  void end_sounding(const Place&) { ++soundings_; }
+  bool value_fault(const Fault&) { return false; }
+
+ private:
+  std::int64_t soundings_ = 0;
+};
+
+bool blank_line(std::string_view line) { return line.find_first_not_of(" \t\r") == std::string_view::npos; }
 
 }  // namespace
 
-std::optional<std::uint64_t> find_sounding_start(const std::string& path, std::uint64_t offset,
-                                                 const std::atomic<bool>& cancel) {
-  textio::InputUnit cursor(kTrialBuffer);
-  textio::InputUnit trial_unit(kTrialBuffer);
-  std::string_view line;
-  // The line that holds `offset` is partial; candidates begin after it.
-  if (cursor.open(path, offset) != textio::IoStatus::ok || cursor.next_record(line) != textio::IoStatus::ok) {
-    return std::nullopt;
+PieceCutter::PieceCutter(textio::DataSource& data, std::string_view first_bytes, std::size_t piece_bytes)
+    : data_(data), piece_bytes_(std::max<std::size_t>(piece_bytes, 1)) {
+  capacity_ = std::max(first_bytes.size(), piece_bytes_ + piece_bytes_ / 4);
+  buffer_ = std::make_unique<char[]>(capacity_ + textio::kRecordPadding);
+  std::memcpy(buffer_.get(), first_bytes.data(), first_bytes.size());
+  size_ = first_bytes.size();
+  std::memset(buffer_.get() + size_, 0, textio::kRecordPadding);
+}
+
+// Reads until the buffer holds `wanted` bytes or the text ends.
+bool PieceCutter::read_more(std::size_t wanted) {
+  if (wanted > capacity_) {
+    auto bigger = std::make_unique<char[]>(wanted + textio::kRecordPadding);
+    std::memcpy(bigger.get(), buffer_.get(), size_);
+    buffer_ = std::move(bigger);
+    capacity_ = wanted;
   }
-  for (int attempt = 0; attempt < kTrialLines; ++attempt) {
-    // A piece's reader compares its position with the next piece's start
-    // after passing blank lines, so a start is never a blank line.
-    cursor.skip_blank_records();
-    const std::uint64_t candidate = cursor.position();
-    if (trial_unit.is_open()) (void)trial_unit.close();
-    if (trial_unit.open(path, candidate) != textio::IoStatus::ok) return std::nullopt;
-    EntryReader in(trial_unit);
-    EntryWalk::Limits trial;
-    trial.soundings = kTrialSoundings;
-    trial.bytes_end = candidate + kTrialBytes;
-    trial.cancel = &cancel;
-    const WalkOutcome outcome = EntryWalk(in, Pass::scan).run(1, trial);
-    if (!outcome.fault && !outcome.deferred && outcome.soundings > 0 && outcome.end != WalkOutcome::End::cancelled) {
-      return candidate;
+  while (size_ < wanted && !ended_) {
+    const std::size_t got = data_.read(buffer_.get() + size_, capacity_ - size_);
+    if (got == 0) ended_ = true;
+    size_ += got;
+  }
+  std::memset(buffer_.get() + size_, 0, textio::kRecordPadding);
+  return !data_.failed();
+}
+
+// A line start from `from` on where kTrialSoundings soundings are read
+// without a fault within the buffer.
+std::optional<std::size_t> PieceCutter::find_cut(std::size_t from) const {
+  const char* const text = buffer_.get();
+  const void* nl = std::memchr(text + from, '\n', size_ - from);
+  if (nl == nullptr) return std::nullopt;
+  std::size_t line = static_cast<std::size_t>(static_cast<const char*>(nl) - text) + 1;
+  textio::InputUnit unit;
+  for (int tried = 0; tried < kTrialLines && line < size_;) {
+    const void* end = std::memchr(text + line, '\n', size_ - line);
+    if (end == nullptr) return std::nullopt;
+    const auto next = static_cast<std::size_t>(static_cast<const char*>(end) - text) + 1;
+    // A piece's walk passes blank lines before a sounding entry itself.
+    if (!blank_line({text + line, next - line})) {
+      ++tried;
+      unit.attach(text + line, size_ - line);
+      EntryReader in(unit);
+      Trial trial;
+      EntryWalk walk(in, trial);
+      if (walk.run() == WalkEnd::stopped) return line;
     }
-    if (cursor.next_record(line) != textio::IoStatus::ok) return std::nullopt;
+    line = next;
   }
   return std::nullopt;
 }
 
-std::vector<std::uint64_t> plan_piece_starts(const std::string& path, std::uint64_t file_bytes, std::uint64_t after,
-                                             const std::atomic<bool>& cancel) {
-  std::vector<std::uint64_t> starts;
-  for (const std::uint64_t percent : kPieceStarts) {
-    const std::optional<std::uint64_t> start = find_sounding_start(path, file_bytes / 100 * percent, cancel);
-    if (start && *start > after && (starts.empty() || *start > starts.back())) starts.push_back(*start);
+std::optional<Piece> PieceCutter::next() {
+  if (stuck_) return std::nullopt;
+  if (!read_more(piece_bytes_)) return std::nullopt;
+  if (size_ == 0) return std::nullopt;
+  // A cut near the piece's size, where the soundings of a trial follow
+  // within the bytes read; more are read while they do not.
+  std::optional<std::size_t> cut;
+  const std::size_t from = piece_bytes_ - std::min(piece_bytes_ / 2, std::size_t{256} << 10);
+  while (!ended_) {
+    cut = find_cut(std::min(from, size_));
+    if (cut) break;
+    if (size_ >= std::max(kMaxPieces * piece_bytes_, kMaxPieceBytes)) {
+      stuck_ = true;
+      return std::nullopt;
+    }
+    if (!read_more(size_ + piece_bytes_)) return std::nullopt;
   }
-  return starts;
+  Piece piece;
+  if (!cut) {
+    // The text has ended: the rest is the last piece.
+    piece.size = size_;
+    piece.last = true;
+    piece.bytes = std::move(buffer_);
+    buffer_ = std::make_unique<char[]>(textio::kRecordPadding);
+    capacity_ = size_ = 0;
+    return piece;
+  }
+  // The bytes after the cut begin the next piece.
+  auto rest = std::make_unique<char[]>(capacity_ + textio::kRecordPadding);
+  std::memcpy(rest.get(), buffer_.get() + *cut, size_ - *cut);
+  piece.size = *cut;
+  piece.bytes = std::move(buffer_);
+  buffer_ = std::move(rest);
+  size_ -= *cut;
+  std::memset(buffer_.get() + size_, 0, textio::kRecordPadding);
+  return piece;
+}
+
+std::size_t ChainedText::read(char* into, std::size_t room) {
+  while (part_ < parts_.size()) {
+    const std::string& part = parts_[part_];
+    if (at_ < part.size()) {
+      const std::size_t n = std::min(room, part.size() - at_);
+      std::memcpy(into, part.data() + at_, n);
+      at_ += n;
+      return n;
+    }
+    ++part_;
+    at_ = 0;
+  }
+  return rest_.read(into, room);
 }
 
 }  // namespace korvan::reader

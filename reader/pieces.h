@@ -1,60 +1,184 @@
-// The one way the reader shares work between two threads. A large file is
-// cut into pieces that start at confirmed sounding starts; each thread takes
-// the next piece as soon as it is free (two large pieces first, then small
-// ones, so that a thread that runs slower reads less), and the caller joins
-// the pieces' results in file order, so that the first fault in the file is
-// the one reported, numbered from the file's start.
+// The one way the reader shares a data file between threads. After its first
+// soundings, the rest of the text is cut, as it arrives, into pieces that
+// start where a sounding entry starts (as a trial of a few soundings shows);
+// two threads walk the pieces while the next ones are read and cut, and the
+// reading joins their results in file order, so that the first fault in the
+// file is the one reported, numbered from the file's start. A piece whose
+// walk does not end where the next one starts shows a cut in the wrong
+// place: from there on the file is read in one piece.
 #pragma once
 
-#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <future>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
-#include <system_error>
+#include <string_view>
+#include <thread>
 #include <vector>
+
+#include "textio/byte_source.h"
+#include "textio/data_source.h"
 
 namespace korvan::reader {
 
-// Files from this size on are read in pieces.
-inline constexpr std::uint64_t kPiecesMinimumBytes = std::uint64_t{16} << 20;
+// Whole lines of the text with kRecordPadding readable bytes behind them.
+struct Piece {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  bool last = false;  // it ends where the text ends
+};
 
-// A line after `offset` that starts a run of well-formed sounding entries,
-// where the reading of a piece may start; nullopt when none is found near.
-std::optional<std::uint64_t> find_sounding_start(const std::string& path, std::uint64_t offset,
-                                                 const std::atomic<bool>& cancel);
+// Cuts the text into pieces of about `piece_bytes`, from `first_bytes` (read
+// already, from a sounding start on) and the rest of `data`.
+class PieceCutter {
+ public:
+  PieceCutter(textio::DataSource& data, std::string_view first_bytes, std::size_t piece_bytes);
 
-// The starts of the pieces after the first: sounding starts found near fixed
-// fractions of a file of `file_bytes`, all past `after`, increasing.
-std::vector<std::uint64_t> plan_piece_starts(const std::string& path, std::uint64_t file_bytes, std::uint64_t after,
-                                             const std::atomic<bool>& cancel);
+  // The next piece, or nullopt when the text is used up - or when no
+  // sounding start is found to cut at (stuck()): the rest is then read in
+  // one piece, starting with held().
+  std::optional<Piece> next();
+  bool stuck() const { return stuck_; }
+  std::string_view held() const { return {buffer_.get(), size_}; }
 
-// Calls work(worker, i) for every i below `count`, from two threads when
-// there is more than one: each thread makes one worker with make_worker()
-// for everything it does, starts with 0 or 1 and then takes whichever is
-// next. Without a second thread to be had, all run on this one.
-template <typename MakeWorker, typename Work>
-void share_between_threads(std::size_t count, MakeWorker make_worker, Work work) {
-  std::atomic<std::size_t> next{2};
-  const auto run = [&](std::size_t first) {
-    auto worker = make_worker();
-    for (std::size_t i = first; i < count; i = next++) work(worker, i);
+ private:
+  bool read_more(std::size_t wanted);
+  std::optional<std::size_t> find_cut(std::size_t from) const;
+
+  textio::DataSource& data_;
+  std::size_t piece_bytes_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t size_ = 0;
+  bool ended_ = false;
+  bool stuck_ = false;
+};
+
+// The bytes of pieces and of the cutter followed by the rest of the data:
+// the text from a sounding start on, for reading it in one piece.
+class ChainedText final : public textio::ByteSource {
+ public:
+  ChainedText(std::vector<std::string> parts, textio::DataSource& rest)
+      : parts_(std::move(parts)), rest_(rest) {}
+  std::size_t read(char* into, std::size_t room) override;
+  bool failed() const override { return rest_.failed(); }
+  std::string failure_text() const override { return rest_.failure_text(); }
+
+ private:
+  std::vector<std::string> parts_;
+  std::size_t part_ = 0;
+  std::size_t at_ = 0;
+  textio::DataSource& rest_;
+};
+
+// Walks pieces on two threads: work(piece) for each piece given to add(),
+// the results taken in the order given. Without a second thread to be had,
+// the pieces are walked on the calling thread as they are taken.
+template <typename Result>
+class PieceWorkers {
+ public:
+  explicit PieceWorkers(std::function<Result(const Piece&)> work) : work_(std::move(work)) {
+    try {
+      for (int i = 0; i < kThreads; ++i) threads_.emplace_back([this] { serve(); });
+    } catch (const std::system_error&) {
+      // Walked on the calling thread, in take().
+    }
+  }
+  ~PieceWorkers() {
+    {
+      const std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+  PieceWorkers(const PieceWorkers&) = delete;
+  PieceWorkers& operator=(const PieceWorkers&) = delete;
+
+  std::size_t waiting() const {
+    const std::lock_guard lock(mutex_);
+    return slots_.size();
+  }
+  void add(Piece piece) {
+    {
+      const std::lock_guard lock(mutex_);
+      slots_.push_back(std::make_shared<Slot>(std::move(piece)));
+    }
+    changed_.notify_all();
+  }
+  // The oldest piece and its result, once walked.
+  std::pair<Piece, Result> take() {
+    std::unique_lock lock(mutex_);
+    const std::shared_ptr<Slot> slot = slots_.front();
+    if (threads_.empty() && !slot->taken) {
+      slot->taken = true;
+      lock.unlock();
+      slot->result = work_(slot->piece);
+      lock.lock();
+    }
+    changed_.wait(lock, [&] { return slot->result.has_value(); });
+    slots_.pop_front();
+    return {std::move(slot->piece), std::move(*slot->result)};
+  }
+  // Pieces not yet taken, in order, for reading them in one piece after all.
+  std::vector<Piece> drop() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] {
+      for (const auto& slot : slots_) {
+        if (slot->taken && !slot->result) return false;
+      }
+      return true;
+    });
+    std::vector<Piece> pieces;
+    for (const auto& slot : slots_) pieces.push_back(std::move(slot->piece));
+    slots_.clear();
+    return pieces;
+  }
+
+ private:
+  static constexpr int kThreads = 2;
+  struct Slot {
+    explicit Slot(Piece p) : piece(std::move(p)) {}
+    Piece piece;
+    bool taken = false;
+    std::optional<Result> result;
   };
-  if (count < 2) {
-    if (count == 1) run(0);
-    return;
+
+  void serve() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      std::shared_ptr<Slot> slot;
+      changed_.wait(lock, [&] {
+        if (closing_) return true;
+        for (const auto& s : slots_) {
+          if (!s->taken) {
+            slot = s;
+            return true;
+          }
+        }
+        return false;
+      });
+      if (!slot) return;
+      slot->taken = true;
+      lock.unlock();
+      Result result = work_(slot->piece);
+      lock.lock();
+      slot->result = std::move(result);
+      changed_.notify_all();
+    }
   }
-  std::future<void> other;
-  try {
-    other = std::async(std::launch::async, run, 1);
-  } catch (const std::system_error&) {
-    next = 1;
-    run(0);
-    return;
-  }
-  run(0);
-  other.get();
-}
+
+  std::function<Result(const Piece&)> work_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::shared_ptr<Slot>> slots_;
+  bool closing_ = false;
+  std::vector<std::thread> threads_;
+};
 
 }  // namespace korvan::reader

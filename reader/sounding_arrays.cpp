@@ -1,15 +1,10 @@
-// One zeroed block for all seventeen arrays, carved in their fixed order.
+// Seventeen blocks, one per array, each grown at its end as soundings come.
 #include "reader/sounding_arrays.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <type_traits>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace korvan::reader {
 namespace {
@@ -21,9 +16,18 @@ std::optional<std::uint64_t> times(std::uint64_t a, std::uint64_t b) {
   return product;
 }
 
+// Bytes of one array for `soundings` soundings, or nullopt past the limit.
+template <typename Array>
+std::optional<std::size_t> array_bytes(const Array& array, std::int64_t soundings) {
+  const auto bytes = times(static_cast<std::uint64_t>(array.slice()) * sizeof(typename Array::value_type),
+                           static_cast<std::uint64_t>(soundings));
+  if (!bytes || *bytes > kMaxArrayBytes) return std::nullopt;
+  return static_cast<std::size_t>(*bytes == 0 ? 1 : *bytes);
+}
+
 }  // namespace
 
-void SoundingArrays::FreeBlock::operator()(void* p) const { std::free(p); }
+void SoundingArrays::Free::operator()(void* p) const { std::free(p); }
 
 std::optional<std::uint64_t> sounding_array_bytes(const Dimensions& dims) {
   if (dims.nsound < 0 || dims.maxfreq < 0 || dims.maxtx < 0 || dims.maxrx < 0) return std::nullopt;
@@ -46,98 +50,92 @@ std::optional<std::uint64_t> sounding_array_bytes(const Dimensions& dims) {
   return total;
 }
 
-std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions& dims) {
+bool sounding_arrays_fit(const Dimensions& dims) {
   const std::optional<std::uint64_t> bytes = sounding_array_bytes(dims);
-  if (!bytes || *bytes > kMaxArrayBytes) return std::nullopt;
+  if (!bytes || *bytes > kMaxArrayBytes) return false;
+  // calloc hands out fresh zero pages for large blocks: nothing is touched.
+  void* block = std::calloc(static_cast<std::size_t>(*bytes == 0 ? 1 : *bytes), 1);
+  std::free(block);
+  return block != nullptr;
+}
 
-  // Each array takes the last of these extents that its rank needs, and its
-  // place in the block in the fixed order, on an 8-byte boundary.
-  const std::array<std::int64_t, 4> extents = {dims.maxrx, dims.maxtx, dims.maxfreq, dims.nsound};
+std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions& extents, std::int64_t capacity,
+                                                       bool exact_coordinates) {
+  // Each array takes the last of these extents that its rank needs.
+  const std::array<std::int64_t, 4> shape4 = {extents.maxrx, extents.maxtx, extents.maxfreq, 0};
   SoundingArrays a;
-  a.dims = dims;
-  std::uint64_t total = 0;
-  std::array<std::uint64_t, 17> offsets{};
-  std::size_t count = 0;
+  a.dims = extents;
+  a.dims.nsound = 0;
   a.for_each_array([&](auto& array) {
     using Array = std::remove_reference_t<decltype(array)>;
     std::array<std::int64_t, Array::kRank> shape{};
-    std::copy(extents.end() - Array::kRank, extents.end(), shape.begin());
+    std::copy(shape4.end() - Array::kRank, shape4.end(), shape.begin());
     array = Array(nullptr, shape);
-    offsets[count++] = total;
-    total += (static_cast<std::uint64_t>(array.size()) * sizeof(typename Array::value_type) + 7) & ~std::uint64_t{7};
   });
-
-  // calloc hands out fresh zero pages from the system for large blocks, so
-  // nothing is touched until the load writes it.
-  void* block = std::calloc(static_cast<std::size_t>(total == 0 ? 1 : total), 1);
-  if (block == nullptr) return std::nullopt;
-  a.block_.reset(block);
-  std::size_t next = 0;
-  a.for_each_array([&](auto& array) {
-    using Array = std::remove_reference_t<decltype(array)>;
-    array.place(reinterpret_cast<typename Array::value_type*>(static_cast<unsigned char*>(block) + offsets[next++]));
-  });
+  a.exact_ = exact_coordinates;
+  if (!a.reserve(capacity < 1 ? 1 : capacity)) return std::nullopt;
   return a;
 }
 
-namespace {
-
-// Gives the whole pages in [begin, end) back to the system; they read as
-// zeros if touched again.
-void release_pages(unsigned char* begin, unsigned char* end) {
-#if defined(MADV_DONTNEED)
-  static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  const std::uintptr_t into_first = reinterpret_cast<std::uintptr_t>(begin) % page;
-  const std::uintptr_t to_first = into_first == 0 ? 0 : page - into_first;
-  if (static_cast<std::uintptr_t>(end - begin) <= to_first) return;
-  unsigned char* const first = begin + to_first;
-  unsigned char* const last = end - reinterpret_cast<std::uintptr_t>(end) % page;
-  if (first < last) (void)::madvise(first, static_cast<std::size_t>(last - first), MADV_DONTNEED);
-#else
-  (void)begin;
-  (void)end;
-#endif
-}
-
-}  // namespace
-
-void SoundingArrays::keep_exact_coordinates() {
-  const auto n = static_cast<std::size_t>(soundx.size());
-  void* const block = std::calloc(2 * n + 1, sizeof(double));
-  if (block == nullptr) throw std::bad_alloc();
-  exact_block_.reset(block);
-  soundx_exact = {static_cast<double*>(block), n};
-  soundy_exact = {static_cast<double*>(block) + n, n};
-}
-
-void SoundingArrays::move_soundings(std::span<const Move> moves, std::int64_t keep, int part, int parts) {
-  if (part == 0 && !soundx_exact.empty()) {
-    for (const Move& move : moves) {
-      for (const std::span<double> exact : {soundx_exact, soundy_exact}) {
-        std::copy(exact.begin() + move.from - 1, exact.begin() + move.from - 1 + move.count, exact.begin() + move.to - 1);
-      }
-    }
-  }
-  int index = 0;
+bool SoundingArrays::reserve(std::int64_t isound) {
+  if (isound <= capacity_) return true;
+  // Half as much again each time: few moves, and the pages not yet written
+  // cost nothing.
+  const std::int64_t capacity = std::max(isound, capacity_ + capacity_ / 2);
+  std::size_t next = 0;
+  bool refused = false;
   for_each_array([&](auto& array) {
-    if (index++ % parts != part) return;
-    const auto bytes = static_cast<std::int64_t>(array.slice() * sizeof(*array.data()));
-    auto* const base = reinterpret_cast<unsigned char*>(array.data());
-    const auto at = [&](std::int64_t isound) { return base + (isound - 1) * bytes; };
-    for (const Move& move : moves) {
-      if (move.count <= 0 || move.from == move.to) continue;
-      std::memmove(at(move.to), at(move.from), static_cast<std::size_t>(move.count * bytes));
-      const std::int64_t left = std::max({move.from, move.to + move.count, keep + 1});
-      if (left < move.from + move.count) release_pages(at(left), at(move.from + move.count));
+    Block& block = blocks_[next++];
+    if (refused) return;
+    const std::optional<std::size_t> bytes = array_bytes(array, capacity);
+    void* grown = bytes ? std::realloc(block.get(), *bytes) : nullptr;
+    if (grown == nullptr) {
+      refused = true;
+      return;
     }
+    (void)block.release();
+    block.reset(grown);
+    array.place(static_cast<typename std::remove_reference_t<decltype(array)>::value_type*>(grown));
   });
+  for (std::size_t i = 0; i < exact_blocks_.size() && exact_ && !refused; ++i) {
+    const std::optional<std::uint64_t> bytes = times(static_cast<std::uint64_t>(capacity), sizeof(double));
+    void* grown = bytes && *bytes <= kMaxArrayBytes ? std::realloc(exact_blocks_[i].get(), *bytes) : nullptr;
+    if (grown == nullptr) {
+      refused = true;
+      break;
+    }
+    (void)exact_blocks_[i].release();
+    exact_blocks_[i].reset(grown);
+  }
+  if (refused) return false;
+  capacity_ = capacity;
+  keep_soundings(dims.nsound);
+  return true;
+}
+
+bool SoundingArrays::append(const SoundingArrays& other) {
+  const std::int64_t held = dims.nsound;
+  const std::int64_t count = other.dims.nsound;
+  if (!reserve(held + count)) return false;
+  std::size_t next = 0;
+  for_each_array([&](auto& array) {
+    const auto slice = static_cast<std::size_t>(array.slice()) * sizeof(*array.data());
+    std::memcpy(reinterpret_cast<unsigned char*>(array.data()) + static_cast<std::size_t>(held) * slice,
+                other.blocks_[next++].get(), static_cast<std::size_t>(count) * slice);
+  });
+  for (std::size_t i = 0; i < exact_blocks_.size() && exact_; ++i) {
+    std::memcpy(static_cast<double*>(exact_blocks_[i].get()) + held, other.exact_blocks_[i].get(),
+                static_cast<std::size_t>(count) * sizeof(double));
+  }
+  keep_soundings(static_cast<std::int32_t>(held + count));
+  return true;
 }
 
 void SoundingArrays::keep_soundings(std::int32_t n) {
   for_each_array([n](auto& array) { array.set_last_extent(n); });
-  if (!soundx_exact.empty()) {
-    soundx_exact = soundx_exact.first(static_cast<std::size_t>(n));
-    soundy_exact = soundy_exact.first(static_cast<std::size_t>(n));
+  if (exact_) {
+    soundx_exact = {static_cast<double*>(exact_blocks_[0].get()), static_cast<std::size_t>(n)};
+    soundy_exact = {static_cast<double*>(exact_blocks_[1].get()), static_cast<std::size_t>(n)};
   }
   dims.nsound = n;
 }

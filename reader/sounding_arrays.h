@@ -1,5 +1,7 @@
 // The seventeen arrays that hold one predicted-data file in memory, indexed
 // from 1 with the first index varying fastest, each carrying its extents.
+// The sounding index is every array's slowest, so the soundings of a file
+// are added at each array's end as they are read.
 #pragma once
 
 #include <array>
@@ -86,6 +88,8 @@ struct Dimensions {
 // Arrays bigger than this are refused without asking the system.
 inline constexpr std::uint64_t kMaxArrayBytes = std::uint64_t{1} << 47;
 
+// The seventeen arrays with the extents of the soundings they hold, which
+// grow in soundings as a reading stores more of them.
 struct SoundingArrays {
   FortranArray<Real, 1> soundx;
   FortranArray<Real, 1> soundy;
@@ -105,19 +109,14 @@ struct SoundingArrays {
   FortranArray<std::int32_t, 4> ontype;
   FortranArray<Letter, 4> octype;
 
+  // The extents; nsound is the soundings held.
   Dimensions dims;
 
   // The coordinates as written, in double precision, for output that shows
-  // every digit (index 0 for sounding 1): empty unless
-  // keep_exact_coordinates() was called.
+  // every digit (index 0 for sounding 1): empty unless the arrays were made
+  // with them.
   std::span<double> soundx_exact;
   std::span<double> soundy_exact;
-  // Zero-filled as the arrays are, without touching a page; throws
-  // std::bad_alloc when the system refuses the memory.
-  void keep_exact_coordinates();
-  // Whether a coordinate, height or datum that the file leaves empty is
-  // stored as NaN (for a table that shows it empty) rather than 0.
-  bool empty_as_nan = false;
 
   // Calls f on each of the seventeen arrays, in order.
   template <typename F>
@@ -126,32 +125,28 @@ struct SoundingArrays {
     f(momr), f(trx), f(try_), f(zr), f(or_), f(prd), f(ontype), f(octype);
   }
 
-  // Soundings [from, from + count) to move down to start at `to` (to <=
-  // from; the ranges may overlap).
-  struct Move {
-    std::int64_t from = 0;
-    std::int64_t count = 0;
-    std::int64_t to = 0;
-  };
-  // Makes the moves in order in every array whose place in the order above
-  // is `part` modulo `parts`, so that threads can share the arrays. Whole
-  // pages that a move leaves behind past sounding `keep` (the soundings
-  // that will be kept) are given back to the system, which would otherwise
-  // count them as used until the end of the run; what else is left behind
-  // keeps its contents.
-  void move_soundings(std::span<const Move> moves, std::int64_t keep, int part = 0, int parts = 1);
-
-  // Keeps the first n soundings (n at most nsound): the sounding index is
-  // every array's slowest, so nothing else changes.
+  // Room for soundings up to `isound`: every array grows, keeping what it
+  // holds. False when the memory is refused.
+  bool reserve(std::int64_t isound);
+  // Appends the soundings `other` holds (of the same extents) after these.
+  bool append(const SoundingArrays& other);
+  // Holds the first n soundings (n at most those stored).
   void keep_soundings(std::int32_t n);
 
+  SoundingArrays() = default;
+  SoundingArrays(SoundingArrays&&) noexcept = default;
+  SoundingArrays& operator=(SoundingArrays&&) noexcept = default;
+
  private:
-  friend std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions&);
-  struct FreeBlock {
+  friend std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions&, std::int64_t, bool);
+  struct Free {
     void operator()(void* p) const;
   };
-  std::unique_ptr<void, FreeBlock> block_;
-  std::unique_ptr<void, FreeBlock> exact_block_;
+  using Block = std::unique_ptr<void, Free>;
+  std::array<Block, 17> blocks_;
+  std::array<Block, 2> exact_blocks_;
+  bool exact_ = false;
+  std::int64_t capacity_ = 0;
 };
 
 // Total bytes of the seventeen arrays, or nullopt when it cannot be
@@ -159,9 +154,14 @@ struct SoundingArrays {
 // n2 = n1*maxfreq, n3 = n2*maxtx, n4 = n3*maxrx.
 std::optional<std::uint64_t> sounding_array_bytes(const Dimensions& dims);
 
-// All seventeen arrays in one step, zero-filled (letters NUL) without
-// touching every page. nullopt when the size is too large or the system
-// refuses the memory.
-std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions& dims);
+// Arrays of the given extents holding no soundings yet, with room for
+// `capacity` (and the coordinates in double precision too, with
+// `exact_coordinates`). nullopt when the memory is refused.
+std::optional<SoundingArrays> allocate_sounding_arrays(const Dimensions& extents, std::int64_t capacity,
+                                                       bool exact_coordinates);
+
+// Whether the system would give the memory that arrays of these extents
+// need, all at once; asked and given back at once, touching nothing.
+bool sounding_arrays_fit(const Dimensions& dims);
 
 }  // namespace korvan::reader

@@ -1,20 +1,12 @@
-// Keeps a data file that cannot be read twice, or that is gzip-compressed, in
-// an unnamed temporary file: the input is read in large blocks, inflated when
-// it starts with the gzip magic, watched for a binary start and an endless
-// record, and written to the copy by a second thread while the next block is
-// made.
+// Opening the data and reading its text: descriptors read as they are, gzip
+// members inflated one after another as zcat does, the first bytes kept for
+// hints and looked at for a binary start.
 #include "textio/data_source.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <condition_variable>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include <fcntl.h>
@@ -25,440 +17,256 @@
 namespace korvan::textio {
 namespace {
 
-// Large blocks keep the system calls and inflate calls few; a 400 MB file
-// then costs zlib's own time and little more.
-constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
-// RecordWatch sees each block whole, so a record can outgrow the limit only
-// across blocks or at a block's start.
-static_assert(kBlockBytes <= kMaxRecordBytes);
-
 constexpr std::array<unsigned char, 2> kGzipMagic = {0x1f, 0x8b};
+constexpr char kCtrlZ = 26;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// Compressed bytes are read in blocks this large: few calls of the system
+// and of zlib.
+constexpr std::size_t kCompressedBlock = std::size_t{1} << 20;
 
-std::string system_text(int error) { return std::error_code(error, std::generic_category()).message(); }
-
-bool starts_with_gzip_magic(const char* bytes, std::size_t size) {
-  return size >= kGzipMagic.size() && static_cast<unsigned char>(bytes[0]) == kGzipMagic[0] &&
+bool starts_with_gzip_magic(std::string_view bytes) {
+  return bytes.size() >= kGzipMagic.size() && static_cast<unsigned char>(bytes[0]) == kGzipMagic[0] &&
          static_cast<unsigned char>(bytes[1]) == kGzipMagic[1];
 }
 
-class Descriptor {
+// Bytes already read from a source, put back in front of the rest of it.
+class PrefixedBytes final : public ByteSource {
  public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+  PrefixedBytes(std::string prefix, std::unique_ptr<ByteSource> rest)
+      : prefix_(std::move(prefix)), rest_(std::move(rest)) {}
+  std::size_t read(char* into, std::size_t room) override {
+    if (at_ < prefix_.size()) {
+      const std::size_t n = std::min(room, prefix_.size() - at_);
+      std::memcpy(into, prefix_.data() + at_, n);
+      at_ += n;
+      return n;
+    }
+    return rest_->read(into, room);
   }
-  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Descriptor& operator=(Descriptor&&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
+  bool failed() const override { return rest_->failed(); }
+  std::string failure_text() const override { return rest_->failure_text(); }
 
  private:
-  int fd_;
+  std::string prefix_;
+  std::size_t at_ = 0;
+  std::unique_ptr<ByteSource> rest_;
 };
 
-std::unique_ptr<char[]> block_buffer() { return std::make_unique_for_overwrite<char[]>(kBlockBytes); }
-
-// Tracks the run of bytes since the last line end across blocks.
-class RecordWatch {
+// The members of a gzip stream inflated one after another. Bytes after a
+// member that do not start another one are trailing garbage, ignored, as
+// zcat ignores them.
+class GzipBytes final : public ByteSource {
  public:
-  // How many of the block's bytes belong in the copy: all of them, unless a
-  // record outgrows kMaxRecordBytes, whose first kMaxRecordBytes + 1 bytes
-  // are kept and nothing after them.
-  std::size_t admit(const char* block, std::size_t size) {
-    const auto* first = static_cast<const char*>(std::memchr(block, '\n', size));
-    const std::size_t before_first = first != nullptr ? static_cast<std::size_t>(first - block) : size;
-    if (run_ + before_first > kMaxRecordBytes) {
-      over_ = true;
-      return kMaxRecordBytes + 1 - run_;
-    }
-    if (first == nullptr) {
-      run_ += size;
-    } else {
-      const auto* last = static_cast<const char*>(::memrchr(block, '\n', size));
-      run_ = size - static_cast<std::size_t>(last - block) - 1;
-    }
-    return size;
-  }
-  bool over() const { return over_; }
-
- private:
-  std::size_t run_ = 0;  // never above kMaxRecordBytes
-  bool over_ = false;
-};
-
-// Refuses data whose first kHintBytes hold a NUL byte. No survey has one,
-// and an endless input of such bytes with line ends here and there
-// (/dev/urandom) would otherwise fill the temporary directory before the
-// converter could say what is wrong.
-class BinaryWatch {
- public:
-  std::optional<SourceFailure> admit(const char* block, std::size_t size) {
-    if (head_.size() >= kHintBytes) return std::nullopt;
-    const std::size_t take = std::min(size, kHintBytes - head_.size());
-    head_.append(block, take);
-    if (std::memchr(block, '\0', take) == nullptr) return std::nullopt;
-    // The whole start, not only this block, so that a magic number shows.
-    return SourceFailure{"the data look " + looks_compressed_or_binary(head_).value_or("binary") +
-                         ", not like a text file of soundings"};
-  }
-
- private:
-  std::string head_;  // the first bytes, up to kHintBytes
-};
-
-// The number of soundings comes first, and a word there is no number: the
-// converter stops at it, so the copy ends with the block that holds it. An
-// endless input of words (`yes`) would otherwise fill the temporary
-// directory before the converter could say what is wrong.
-class WordFirstWatch {
- public:
-  void admit(const char* block, std::size_t size) {
-    for (std::size_t i = 0; i < size && !decided_; ++i) {
-      const char c = block[i];
-      if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
-      decided_ = true;
-      word_first_ = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    }
-  }
-  bool word_first() const { return word_first_; }
-
- private:
-  bool decided_ = false;  // a character other than a blank or line end was seen
-  bool word_first_ = false;
-};
-
-SourceFailure keeping_failure(int error, const std::string& directory) {
-  return {system_text(error) + " (keeping a copy in " + directory + ")"};
-}
-
-// 0, or the error that stopped the write.
-int write_all(int fd, const char* bytes, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, bytes, size);
-    if (written < 0 && errno == EINTR) continue;
-    // A write that takes nothing would take nothing forever.
-    if (written <= 0) return written < 0 ? errno : ENOSPC;
-    bytes += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return 0;
-}
-
-std::variant<Descriptor, SourceFailure> open_unnamed_file(const std::string& directory) {
-  int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  // These say the kernel or the file system knows no unnamed files; any
-  // other error would befall a named file too.
-  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    std::string name = directory + "/korvan2col-XXXXXX";
-    fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd >= 0) ::unlink(name.c_str());
-  }
-  if (fd < 0) return keeping_failure(errno, directory);
-  return Descriptor(fd);
-}
-
-// The unnamed temporary file being filled, block by block. A thread of its
-// own writes one block while the next one is made: writing into the file
-// costs about half as much as inflating, and this way it costs no time.
-class CopyTarget {
- public:
-  CopyTarget(Descriptor file, std::string directory)
-      : file_(std::move(file)), directory_(std::move(directory)), writer_([this] { write_blocks(); }) {}
-  ~CopyTarget() {
-    {
-      const std::lock_guard lock(mutex_);
-      closing_ = true;
-    }
-    changed_.notify_all();
-    writer_.join();
-  }
-  CopyTarget(const CopyTarget&) = delete;
-  CopyTarget& operator=(const CopyTarget&) = delete;
-
-  // The kBlockBytes to fill next.
-  char* block() { return blocks_[filling_].get(); }
-
-  // Hands over the first `size` bytes of block(), or those up to the first
-  // overlong record, for writing; block() is then another one. A binary
-  // start ends the copy with a failure.
-  std::optional<SourceFailure> keep(std::size_t size) {
-    if (auto failure = binary_.admit(block(), size)) return failure;
-    size = watch_.admit(block(), size);
-    first_.admit(block(), size);
-    if (size == 0) return std::nullopt;
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !pending_; });
-    if (error_ != 0) return keeping_failure(error_, directory_);
-    pending_ = size;
-    filling_ = 1 - filling_;
-    lock.unlock();
-    changed_.notify_all();
-    return std::nullopt;
-  }
-  // An overlong record or a word first ends the copy: the converter stops
-  // at either anyway.
-  bool complete() const { return watch_.over() || first_.word_first(); }
-
-  // Waits for the last write.
-  std::variant<Descriptor, SourceFailure> finish() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !pending_; });
-    if (error_ != 0) return keeping_failure(error_, directory_);
-    return std::move(file_);
-  }
-
- private:
-  void write_blocks() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [this] { return pending_ || closing_; });
-      if (!pending_) return;
-      const char* const bytes = blocks_[1 - filling_].get();
-      const std::size_t size = *pending_;
-      lock.unlock();
-      const int error = write_all(file_.get(), bytes, size);
-      lock.lock();
-      error_ = error;
-      pending_.reset();
-      changed_.notify_all();
-    }
-  }
-
-  Descriptor file_;
-  const std::string directory_;
-  BinaryWatch binary_;
-  RecordWatch watch_;
-  WordFirstWatch first_;
-  std::array<std::unique_ptr<char[]>, 2> blocks_ = {block_buffer(), block_buffer()};
-  int filling_ = 0;
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::optional<std::size_t> pending_;  // bytes of the other block still to write
-  bool closing_ = false;
-  int error_ = 0;
-  std::thread writer_;  // last: it starts once the rest is ready
-};
-
-// The input read in blocks until its end.
-class Input {
- public:
-  explicit Input(int fd) : fd_(fd) {}
-
-  // Reads once into [to, to + room); `got` is 0 at the end of the input.
-  std::optional<SourceFailure> read(char* to, std::size_t room, std::size_t& got) {
-    got = 0;
-    if (ended_) return std::nullopt;
-    ssize_t n;
-    do {
-      n = ::read(fd_, to, room);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) return SourceFailure{system_text(errno)};
-    if (n == 0) ended_ = true;
-    got = static_cast<std::size_t>(n);
-    return std::nullopt;
-  }
-
-  // Reads until [to, to + room) holds at least `wanted` bytes or the input
-  // ends; a pipe gives a few KiB per read.
-  std::optional<SourceFailure> fill(char* to, std::size_t room, std::size_t wanted, std::size_t& got) {
-    got = 0;
-    while (got < wanted && !ended_) {
-      std::size_t n = 0;
-      if (auto failure = read(to + got, room - got, n)) return failure;
-      got += n;
-    }
-    return std::nullopt;
-  }
-  bool ended() const { return ended_; }
-
- private:
-  int fd_;
-  bool ended_ = false;
-};
-
-// The `have` bytes already in target.block() are the start of the input.
-std::optional<SourceFailure> copy_plain(Input& input, std::size_t have, CopyTarget& target) {
-  while (have > 0) {
-    std::size_t more = 0;
-    const std::size_t room = kBlockBytes - have;
-    if (auto failure = input.fill(target.block() + have, room, room, more)) return failure;
-    if (auto failure = target.keep(have + more)) return failure;
-    if (target.complete()) break;
-    if (auto failure = input.fill(target.block(), kBlockBytes, 1, have)) return failure;
-  }
-  return std::nullopt;
-}
-
-class Inflater {
- public:
-  Inflater() {
+  explicit GzipBytes(std::unique_ptr<ByteSource> raw)
+      : raw_(std::move(raw)), in_(std::make_unique<unsigned char[]>(kCompressedBlock)) {
     // 16 + window bits: gzip members only, with their headers and checks.
-    ok_ = ::inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK;
+    if (::inflateInit2(&z_, 16 + MAX_WBITS) != Z_OK) failure_ = "out of memory";
+    initialised_ = !failure_;
   }
-  ~Inflater() {
-    if (ok_) ::inflateEnd(&stream_);
+  ~GzipBytes() override {
+    if (initialised_) ::inflateEnd(&z_);
   }
-  Inflater(const Inflater&) = delete;
-  Inflater& operator=(const Inflater&) = delete;
-  bool ok() const { return ok_; }
-  z_stream& stream() { return stream_; }
+  GzipBytes(const GzipBytes&) = delete;
+  GzipBytes& operator=(const GzipBytes&) = delete;
+
+  std::size_t read(char* into, std::size_t room) override {
+    z_.next_out = reinterpret_cast<Bytef*>(into);
+    z_.avail_out = static_cast<uInt>(std::min<std::size_t>(room, 1u << 30));
+    const uInt offered = z_.avail_out;
+    while (z_.avail_out == offered && !ended_ && !failure_) {
+      if (z_.avail_in == 0 && !fill(0)) break;
+      if (between_members_ && !next_member()) break;
+      const int rc = ::inflate(&z_, Z_NO_FLUSH);
+      if (rc == Z_STREAM_END) {
+        between_members_ = true;
+      } else if (rc == Z_MEM_ERROR) {
+        failure_ = "out of memory";
+      } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
+        // zlib says what is wrong ("invalid block type", "incorrect data check").
+        failure_ = z_.msg != nullptr ? std::string("compressed data is corrupt (") + z_.msg + ")"
+                                     : "compressed data is corrupt";
+      }
+    }
+    return offered - z_.avail_out;
+  }
+  bool failed() const override { return failure_.has_value(); }
+  std::string failure_text() const override { return failure_.value_or(std::string()); }
 
  private:
-  z_stream stream_{};
-  bool ok_ = false;
-};
-
-// Decompresses every gzip member of the input, as zcat does: members follow
-// one another, and bytes after a member that do not start another one are
-// trailing garbage, ignored. The `have` bytes already in target.block() are
-// the start of the input.
-std::optional<SourceFailure> copy_gunzipped(Input& input, std::size_t have, CopyTarget& target) {
-  Inflater inflater;
-  if (!inflater.ok()) return SourceFailure{"out of memory"};
-  z_stream& z = inflater.stream();
-  const auto input_block = block_buffer();
-  char* const in = input_block.get();
-  std::memcpy(in, target.block(), have);
-  z.next_in = reinterpret_cast<Bytef*>(in);
-  z.avail_in = static_cast<uInt>(have);
-  for (;;) {
-    if (z.avail_in == 0) {
-      std::size_t got = 0;
-      if (auto failure = input.read(in, kBlockBytes, got)) return failure;
-      z.next_in = reinterpret_cast<Bytef*>(in);
-      z.avail_in = static_cast<uInt>(got);
+  // Reads more compressed bytes behind the `keep` not yet inflated; false at
+  // the end of the input (or a failure, or a member cut short).
+  bool fill(std::size_t keep) {
+    std::memmove(in_.get(), z_.next_in, keep);
+    const std::size_t got = raw_->read(reinterpret_cast<char*>(in_.get()) + keep, kCompressedBlock - keep);
+    z_.next_in = in_.get();
+    z_.avail_in = static_cast<uInt>(keep + got);
+    if (got > 0) return true;
+    if (raw_->failed()) {
+      failure_ = raw_->failure_text();
+    } else if (!between_members_) {
+      failure_ = "compressed data is truncated";
+    } else {
+      ended_ = true;
     }
-    z.next_out = reinterpret_cast<Bytef*>(target.block());
-    z.avail_out = static_cast<uInt>(kBlockBytes);
-    const int rc = ::inflate(&z, Z_NO_FLUSH);
-    if (auto failure = target.keep(kBlockBytes - z.avail_out)) return failure;
-    if (target.complete()) return std::nullopt;
-    switch (rc) {
-      case Z_OK:
-        break;
-      case Z_BUF_ERROR:
-        // No progress with fresh room for output: the input is used up.
-        if (input.ended()) return SourceFailure{"compressed data is truncated"};
-        break;
-      case Z_STREAM_END: {
-        // Whether another member follows: move what is left to the front
-        // and make sure the magic's bytes are there to look at.
-        const std::size_t left = z.avail_in;
-        std::memmove(in, z.next_in, left);
-        const std::size_t wanted = kGzipMagic.size() - std::min(left, kGzipMagic.size());
-        std::size_t got = 0;
-        if (auto failure = input.fill(in + left, kBlockBytes - left, wanted, got)) return failure;
-        if (!starts_with_gzip_magic(in, left + got)) return std::nullopt;
-        z.next_in = reinterpret_cast<Bytef*>(in);
-        z.avail_in = static_cast<uInt>(left + got);
-        ::inflateReset(&z);
-        break;
+    return false;
+  }
+
+  // After a member: whether another one starts, its magic's bytes read.
+  bool next_member() {
+    while (z_.avail_in < kGzipMagic.size()) {
+      if (!fill(z_.avail_in)) {
+        ended_ = !failure_;
+        return false;
       }
-      case Z_MEM_ERROR:
-        return SourceFailure{"out of memory"};
-      default:
-        // zlib says what is wrong ("invalid block type", "incorrect data check").
-        return SourceFailure{z.msg != nullptr ? std::string("compressed data is corrupt (") + z.msg + ")"
-                                              : "compressed data is corrupt"};
     }
+    if (z_.next_in[0] != kGzipMagic[0] || z_.next_in[1] != kGzipMagic[1]) {
+      ended_ = true;
+      return false;
+    }
+    ::inflateReset(&z_);
+    between_members_ = false;
+    return true;
   }
-}
 
-struct KeptCopy {
-  Descriptor file;
-  bool compressed = false;
+  std::unique_ptr<ByteSource> raw_;
+  std::unique_ptr<unsigned char[]> in_;
+  z_stream z_{};
+  bool initialised_ = false;
+  bool between_members_ = false;
+  bool ended_ = false;
+  std::optional<std::string> failure_;
 };
 
-// Copies the input, from its first byte, into a new unnamed file.
-std::variant<KeptCopy, SourceFailure> keep_copy(int fd) {
-  const char* const tmpdir = std::getenv("TMPDIR");
-  std::string directory = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-  auto file = open_unnamed_file(directory);
-  if (auto* failure = std::get_if<SourceFailure>(&file)) return std::move(*failure);
-  CopyTarget target(std::move(std::get<Descriptor>(file)), std::move(directory));
-  Input input(fd);
-  std::size_t have = 0;
-  if (auto failure = input.fill(target.block(), kBlockBytes, kGzipMagic.size(), have)) return std::move(*failure);
-  const bool compressed = starts_with_gzip_magic(target.block(), have);
-  auto failure = compressed ? copy_gunzipped(input, have, target) : copy_plain(input, have, target);
-  if (failure) return std::move(*failure);
-  auto kept = target.finish();
-  if (auto* failure = std::get_if<SourceFailure>(&kept)) return std::move(*failure);
-  return KeptCopy{std::move(std::get<Descriptor>(kept)), compressed};
-}
+std::string system_text(int error) { return std::strerror(error); }
 
 }  // namespace
 
-DataSource::DataSource(int copy_fd, bool compressed)
-    : path_("/proc/self/fd/" + std::to_string(copy_fd)), copy_fd_(copy_fd), compressed_(compressed) {}
-
-DataSource::~DataSource() {
-  if (copy_fd_ >= 0) ::close(copy_fd_);
+DataSource DataSource::open_file(std::string_view name) {
+  if (name != "-") return open(name);
+  DataSource source = open("./-");
+  source.name_ = "-";
+  return source;
 }
 
-DataSource::DataSource(DataSource&& other) noexcept
-    : path_(std::move(other.path_)), copy_fd_(std::exchange(other.copy_fd_, -1)), compressed_(other.compressed_) {}
-
-DataSource& DataSource::operator=(DataSource&& other) noexcept {
-  if (this != &other) {
-    if (copy_fd_ >= 0) ::close(copy_fd_);
-    path_ = std::move(other.path_);
-    copy_fd_ = std::exchange(other.copy_fd_, -1);
-    compressed_ = other.compressed_;
-  }
-  return *this;
-}
-
-namespace {
-
-// Whether an open file is a regular file that is not gzip-compressed, to be
-// read in place.
-std::variant<bool, SourceFailure> readable_in_place(int fd) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  std::array<char, kGzipMagic.size()> start{};
-  const ssize_t got = ::pread(fd, start.data(), start.size(), 0);
-  if (got < 0) return SourceFailure{system_text(errno)};
-  return !starts_with_gzip_magic(start.data(), static_cast<std::size_t>(got));
-}
-
-}  // namespace
-
-std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, int standard_input) {
-  const auto from_copy = [](std::variant<KeptCopy, SourceFailure> copy) -> std::variant<DataSource, SourceFailure> {
-    if (auto* failure = std::get_if<SourceFailure>(&copy)) return std::move(*failure);
-    return DataSource(std::get<KeptCopy>(copy).file.release(), std::get<KeptCopy>(copy).compressed);
-  };
+DataSource DataSource::open(std::string_view name, int standard_input) {
+  DataSource source;
+  source.name_ = std::string(name);
+  int fd = -1;
+  bool owned = false;
   if (name == "-") {
-    // Standard input redirected from a file is read in place like the file,
-    // through a name that opens it afresh, unless it has been read from
-    // already (the data start where the reading stopped) or that name does
-    // not open.
-    if (::lseek(standard_input, 0, SEEK_CUR) == 0) {
-      const std::variant<bool, SourceFailure> in_place = readable_in_place(standard_input);
-      if (const auto* failure = std::get_if<SourceFailure>(&in_place)) return *failure;
-      std::string path = "/proc/self/fd/" + std::to_string(standard_input);
-      if (std::get<bool>(in_place) && Descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC)).get() >= 0) {
-        return DataSource(std::move(path));
-      }
+    fd = standard_input;
+  } else {
+    const std::string path(name);
+    struct stat info {};
+    // A NUL would cut the name short and name another file.
+    if (name.find('\0') != std::string_view::npos || ::stat(path.c_str(), &info) != 0) {
+      source.state_ = State::missing;
+      source.state_text_ = ::stat(path.c_str(), &info) == 0 ? "not found" : system_text(errno);
+      return source;
     }
-    return from_copy(keep_copy(standard_input));
+    if (S_ISDIR(info.st_mode)) {
+      source.state_ = State::unreadable;
+      source.state_text_ = system_text(EISDIR);
+      return source;
+    }
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      source.state_ = State::unreadable;
+      source.state_text_ = system_text(errno);
+      return source;
+    }
+    owned = true;
   }
-
-  std::string path(name);
   struct stat info {};
-  // A NUL would cut the name short and name another file; the converter
-  // reports a name that is no file itself.
-  if (name.find('\0') != std::string_view::npos || ::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
-    return DataSource(std::move(path));
+  source.regular_ = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  auto raw = std::make_unique<DescriptorBytes>(fd, owned);
+  // The first bytes say whether the data are compressed.
+  std::string magic(kGzipMagic.size(), '\0');
+  std::size_t have = 0;
+  while (have < magic.size()) {
+    const std::size_t got = raw->read(magic.data() + have, magic.size() - have);
+    if (got == 0) break;
+    have += got;
   }
-  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0) return DataSource(std::move(path));
-  const std::variant<bool, SourceFailure> in_place = readable_in_place(file.get());
-  if (const auto* failure = std::get_if<SourceFailure>(&in_place)) return *failure;
-  if (std::get<bool>(in_place)) return DataSource(std::move(path));
-  return from_copy(keep_copy(file.get()));
+  magic.resize(have);
+  source.compressed_ = starts_with_gzip_magic(magic);
+  if (source.regular_ && !source.compressed_) {
+    const off_t at = ::lseek(fd, 0, SEEK_CUR);
+    if (at >= 0 && info.st_size > at) source.size_hint_ = static_cast<std::uint64_t>(info.st_size - at) + have;
+  }
+  std::unique_ptr<ByteSource> bytes = std::make_unique<PrefixedBytes>(std::move(magic), std::move(raw));
+  if (source.compressed_) bytes = std::make_unique<GzipBytes>(std::move(bytes));
+  source.bytes_ = std::move(bytes);
+  return source;
+}
+
+DataSource DataSource::from_bytes(std::string name, std::string bytes) {
+  DataSource source;
+  source.name_ = std::move(name);
+  source.regular_ = true;
+  source.size_hint_ = bytes.size();
+  source.bytes_ = std::make_unique<MemoryBytes>(std::move(bytes));
+  return source;
+}
+
+DataSource::DataSource(DataSource&&) noexcept = default;
+DataSource& DataSource::operator=(DataSource&&) noexcept = default;
+DataSource::~DataSource() = default;
+
+std::size_t DataSource::read_raw(char* into, std::size_t room) {
+  if (ended_ || failure_ || !bytes_) return 0;
+  const std::size_t got = bytes_->read(into, room);
+  if (got == 0) {
+    if (bytes_->failed()) {
+      failure_ = bytes_->failure_text();
+    } else {
+      ended_ = true;
+    }
+    return 0;
+  }
+  if (const void* z = std::memchr(into, kCtrlZ, got)) {
+    ended_ = true;
+    return static_cast<std::size_t>(static_cast<const char*>(z) - into);
+  }
+  return got;
+}
+
+// The first bytes are read at once: a byte-order mark is dropped, and data
+// that are not a regular file are refused when they start binary, before
+// anything reads them (an endless binary input would otherwise be read on).
+void DataSource::start() {
+  started_ = true;
+  head_.resize(kHintBytes);
+  std::size_t have = 0;
+  while (have < head_.size()) {
+    const std::size_t got = read_raw(head_.data() + have, head_.size() - have);
+    if (got == 0) break;
+    have += got;
+  }
+  head_.resize(have);
+  if (head_.starts_with(kByteOrderMark)) head_.erase(0, kByteOrderMark.size());
+  if (read_to_end_before_faults() && head_.find('\0') != std::string::npos) {
+    failure_ = "the data look " + looks_compressed_or_binary(head_).value_or("binary") +
+               ", not like a text file of soundings";
+  }
+}
+
+std::size_t DataSource::read(char* into, std::size_t room) {
+  if (!started_) start();
+  if (failure_) return 0;
+  if (head_delivered_ < head_.size()) {
+    const std::size_t n = std::min(room, head_.size() - head_delivered_);
+    std::memcpy(into, head_.data() + head_delivered_, n);
+    head_delivered_ += n;
+    return n;
+  }
+  return read_raw(into, room);
+}
+
+void DataSource::read_to_end() {
+  std::string sink(kCompressedBlock, '\0');
+  while (read(sink.data(), sink.size()) > 0) {
+  }
 }
 
 std::optional<std::string> looks_compressed_or_binary(std::string_view first_bytes) {

@@ -1,69 +1,85 @@
-// Turns the name the user gives for the data file into a regular file the
-// converter can open more than once and read at any offset: standard input,
-// pipes, devices and gzip-compressed files are first kept, decompressed, in
-// an unnamed temporary file.
+// The data file as the converter reads it: the name the user gave, opened
+// once, and its text read once from the start as it arrives - a regular file
+// in place, standard input, a pipe, FIFO or device as its bytes come, a
+// gzip-compressed file (recognised by its first bytes, whatever its name)
+// inflated on the way, or bytes in memory. Nothing is copied.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <variant>
 
-#include "textio/input_unit.h"
+#include "textio/byte_source.h"
 
 namespace korvan::textio {
 
-// How many of a file's first bytes looks_compressed_or_binary looks at.
+// How many of the first bytes are kept for hints, and looked at for a binary
+// start in data that are not a regular file.
 inline constexpr std::size_t kHintBytes = 4096;
 
-struct SourceFailure {
-  std::string reason;  // in words, with the system's text for system errors
-};
-
-class DataSource;
-std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, int standard_input);
-
-// The data file as the converter reads it: the file itself when it is a
-// regular file that is not compressed, also when standard input ("-") is
-// redirected from one; otherwise (standard input from a pipe, a pipe, FIFO,
-// character device or any other file that cannot be read twice, and a
-// gzip-compressed file recognised by its first bytes whatever its name) its
-// bytes, decompressed, kept in an unnamed temporary file in $TMPDIR (else
-// /tmp).
-class DataSource {
+class DataSource final : public ByteSource {
  public:
-  ~DataSource();
-  DataSource(DataSource&& other) noexcept;
-  DataSource& operator=(DataSource&& other) noexcept;
-  DataSource(const DataSource&) = delete;
-  DataSource& operator=(const DataSource&) = delete;
+  enum class State { readable, missing, unreadable };
 
-  // What to open for reading: the name as given, or "/proc/self/fd/N" for
-  // standard input or a kept copy (each open of it reads from the start).
-  const std::string& path() const { return path_; }
-  bool is_copy() const { return copy_fd_ >= 0; }
-  bool was_compressed() const { return compressed_; }
+  // Opens `name` ("-" is standard input, read from `standard_input`). A name
+  // that does not exist or cannot be opened gives a source in that state,
+  // for the converter's own messages.
+  static DataSource open(std::string_view name, int standard_input = 0);
+  // Opens the file of that name, "-" too.
+  static DataSource open_file(std::string_view name);
+  // Bytes at hand, read as a regular file would be.
+  static DataSource from_bytes(std::string name, std::string bytes);
+
+  DataSource(DataSource&&) noexcept;
+  DataSource& operator=(DataSource&&) noexcept;
+  ~DataSource() override;
+
+  // The name as given, for messages.
+  const std::string& name() const { return name_; }
+  State state() const { return state_; }
+  // Why the source is missing or unreadable, in the system's words.
+  const std::string& state_text() const { return state_text_; }
+  // A regular file is read in place and a fault of its data is reported
+  // where it is met; anything else (standard input from a pipe, a device,
+  // gzip) is read to its end first, so that a failure to read or inflate it
+  // comes before any fault of its data.
+  bool read_to_end_before_faults() const { return !regular_ || compressed_; }
+  bool compressed() const { return compressed_; }
+  // The bytes of a regular file that is read in place, else 0.
+  std::uint64_t size_hint() const { return size_hint_; }
+  // The first bytes of the text, up to kHintBytes, once read.
+  std::string_view head() const { return head_; }
+
+  // The text: a byte-order mark at its start is passed over, and a Ctrl-Z
+  // ends it.
+  std::size_t read(char* into, std::size_t room) override;
+  bool failed() const override { return failure_.has_value(); }
+  std::string failure_text() const override { return failure_.value_or(std::string()); }
+  // Reads and drops the rest, for its failures only.
+  void read_to_end();
 
  private:
-  friend std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, int standard_input);
+  DataSource() = default;
+  std::size_t read_raw(char* into, std::size_t room);
+  std::size_t deliver(char* into, std::size_t room);
+  void start();
 
-  explicit DataSource(std::string path) : path_(std::move(path)) {}
-  DataSource(int copy_fd, bool compressed);
-
-  std::string path_;
-  int copy_fd_ = -1;  // the only link to the kept copy: closing it frees the file
+  std::string name_;
+  State state_ = State::readable;
+  std::string state_text_;
+  std::unique_ptr<ByteSource> bytes_;  // raw, or inflated
+  bool regular_ = false;
   bool compressed_ = false;
+  std::uint64_t size_hint_ = 0;
+  bool started_ = false;
+  bool ended_ = false;
+  std::string head_;
+  std::size_t head_delivered_ = 0;  // of head_, handed out by read()
+  std::optional<std::string> failure_;
 };
-
-// `standard_input` is the descriptor read for "-" (0 in the product).
-// A name that does not exist, a directory, or a file that cannot be opened
-// comes back as itself, for the converter's own messages; a failure comes
-// back only when reading, decompressing or keeping a copy fails, or when the
-// first kHintBytes of the data to copy hold a NUL byte (see
-// looks_compressed_or_binary), which stops an endless binary input at once.
-std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, int standard_input = 0);
 
 // What the start of a file shows it to be when it is not text, for a hint
 // beside the converter's message ("xz-compressed", "binary (NUL bytes)");

@@ -50,7 +50,7 @@ bool parse_count(std::string_view digits, std::uint64_t& count) {
 }  // namespace
 
 IoStatus FreeFormatReader::next_record() {
-  record_offset_ = unit_.position();
+  record_line_ = unit_.line();
   const IoStatus status = unit_.next_record(record_);
   pos_ = 0;
   value_start_ = 0;
@@ -76,10 +76,10 @@ IoStatus FreeFormatReader::read(std::span<const Item> items) {
   return IoStatus::ok;
 }
 
-void FreeFormatReader::resume(std::string_view record, std::uint64_t record_offset, std::size_t offset,
+void FreeFormatReader::resume(std::string_view record, std::uint64_t record_line, std::size_t offset,
                               bool after_value, bool confined, std::size_t text_length) {
   record_ = record;
-  record_offset_ = record_offset;
+  record_line_ = record_line;
   pos_ = offset;
   value_start_ = offset;
   null_comma_ = !after_value;
@@ -96,11 +96,11 @@ IoStatus FreeFormatReader::next(const Item& item) {
 
 std::optional<TextPosition> FreeFormatReader::further_value() const {
   if (slash_seen_) return std::nullopt;
-  if (repeat_left_ > 0 && !repeat_null_) return TextPosition{record_offset_, value_start_};
+  if (repeat_left_ > 0 && !repeat_null_) return value_position();
   std::size_t at = pos_;
   while (at < record_.size() && (is_blank(record_[at]) || record_[at] == ',')) ++at;
   if (at == record_.size() || record_[at] == '/') return std::nullopt;
-  return TextPosition{record_offset_, at};
+  return TextPosition{record_line_, at, ValueText(record_, at)};
 }
 
 IoStatus FreeFormatReader::fill(const Item& item) {

@@ -13,6 +13,7 @@
 
 #include "textio/input_unit.h"
 #include "textio/status.h"
+#include "textio/text_place.h"
 
 namespace korvan::textio {
 
@@ -37,13 +38,6 @@ struct Item {
   }
 };
 
-// Where a value stands in the input: the file offset of its record and the
-// byte of the record it starts at (from 0).
-struct TextPosition {
-  std::uint64_t record_offset = 0;
-  std::size_t column = 0;
-};
-
 class FreeFormatReader {
  public:
   explicit FreeFormatReader(InputUnit& unit) : unit_(unit) {}
@@ -52,17 +46,18 @@ class FreeFormatReader {
   IoStatus read(std::span<const Item> items);
 
   // A read taken one item at a time, for a caller that found the values
-  // before `offset` of `record` itself (the unit's last record, at
-  // `record_offset` in the file): next() goes on as read() would from there.
+  // before `offset` of `record` itself (the unit's last record, line
+  // `record_line` of the input): next() goes on as read() would from there.
   // `after_value`: a value stands before offset, so that a comma next is
   // its separator rather than a null. `confined`: the values must stand on
   // this record. Quoted texts are kept up to `text_length` characters.
-  void resume(std::string_view record, std::uint64_t record_offset, std::size_t offset, bool after_value,
+  void resume(std::string_view record, std::uint64_t record_line, std::size_t offset, bool after_value,
               bool confined, std::size_t text_length);
   IoStatus next(const Item& item);
 
-  // Where the last value looked for began (or where the input ended).
-  TextPosition value_position() const { return {record_offset_, value_start_}; }
+  // Where the last value looked for began (or where the input ended), with
+  // its text.
+  TextPosition value_position() const { return {record_line_, value_start_, ValueText(record_, value_start_)}; }
   // The record in which the last read ended, whole.
   std::string_view record() const { return record_; }
   // Where a value stands after the last one read on the same record: a
@@ -90,7 +85,7 @@ class FreeFormatReader {
   bool repeat_null_ = false;
   bool repeat_quoted_ = false;
   std::string_view repeat_value_;
-  std::uint64_t record_offset_ = 0;
+  std::uint64_t record_line_ = 0;
   std::size_t value_start_ = 0;
   bool left_unchanged_ = false;
   std::string quoted_;  // a quoted value, kept up to the longest field's length

@@ -29,13 +29,11 @@ bool file_exists(std::string_view name) {
 
 InputUnit::InputUnit(std::size_t initial_capacity) : initial_capacity_(std::max<std::size_t>(initial_capacity, 1)) {}
 
-InputUnit::~InputUnit() {
-  if (owns_fd_ && fd_ >= 0) ::close(fd_);
-}
+InputUnit::~InputUnit() = default;
 
-IoStatus InputUnit::open(std::string_view name, std::uint64_t offset) {
+IoStatus InputUnit::open(std::string_view name) {
   error_ = EINVAL;
-  if (fd_ >= 0 || name.find('\0') != std::string_view::npos) return IoStatus::failed;
+  if (source_ != nullptr || name.find('\0') != std::string_view::npos) return IoStatus::failed;
   const std::string path(name);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   error_ = errno;
@@ -48,55 +46,67 @@ IoStatus InputUnit::open(std::string_view name, std::uint64_t offset) {
   }
   // Editors on some systems begin a text file with a byte-order mark.
   char mark[3] = {};
-  if (offset == 0 && ::pread(fd, mark, sizeof mark, 0) == 3 && mark[0] == '\xEF' && mark[1] == '\xBB' &&
-      mark[2] == '\xBF') {
-    offset = sizeof mark;
-  }
-  if (offset > 0 && ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+  const bool marked = ::pread(fd, mark, sizeof mark, 0) == 3 && mark[0] == '\xEF' && mark[1] == '\xBB' &&
+                      mark[2] == '\xBF';
+  if (marked && ::lseek(fd, sizeof mark, SEEK_SET) < 0) {
     error_ = errno;
     ::close(fd);
     return IoStatus::failed;
   }
-  attach(fd);
-  owns_fd_ = true;
-  record_limit_ = kMaxRecordBytes;
-  consumed_ = static_cast<std::size_t>(offset);
+  owned_ = std::make_unique<DescriptorBytes>(fd, true);
+  attach(*owned_);
+  consumed_ = marked ? sizeof mark : 0;
   return IoStatus::ok;
 }
 
 std::string InputUnit::error_text() const {
   if (error_ == 0) return "a line of more than " + std::to_string(kMaxRecordBytes >> 20) + " MiB";
+  if (error_ < 0 && source_ != nullptr) return source_->failure_text();
   return std::strerror(error_);
 }
 
-std::uint64_t InputUnit::file_size() const {
-  struct stat info {};
-  if (fd_ < 0 || ::fstat(fd_, &info) != 0) return 0;
-  return static_cast<std::uint64_t>(info.st_size);
+void InputUnit::attach(int fd) {
+  owned_ = std::make_unique<DescriptorBytes>(fd);
+  attach(*owned_);
+  record_limit_ = std::numeric_limits<std::size_t>::max();
 }
 
-void InputUnit::attach(int fd) {
-  fd_ = fd;
-  owns_fd_ = false;
+void InputUnit::attach(ByteSource& source) {
+  source_ = &source;
   if (!buffer_) {
     capacity_ = initial_capacity_;
     buffer_ = std::make_unique<char[]>(capacity_ + kRecordPadding);
   }
+  base_ = buffer_.get();
+  in_memory_ = false;
   pos_ = end_ = consumed_ = 0;
+  records_ = 0;
   has_last_ = input_ended_ = read_error_ = false;
   read_status_ = IoStatus::ok;
-  record_limit_ = std::numeric_limits<std::size_t>::max();
+  record_limit_ = kMaxRecordBytes;
+}
+
+void InputUnit::attach(const char* data, std::size_t size) {
+  static MemoryBytes nothing{std::string()};
+  source_ = &nothing;
+  base_ = data;
+  in_memory_ = true;
+  pos_ = consumed_ = 0;
+  end_ = size;
+  records_ = 0;
+  has_last_ = read_error_ = false;
+  input_ended_ = true;
+  read_status_ = IoStatus::ok;
 }
 
 IoStatus InputUnit::close() {
-  if (fd_ < 0) return IoStatus::failed;
-  const int rc = owns_fd_ ? ::close(fd_) : 0;
-  error_ = errno;
-  fd_ = -1;
-  owns_fd_ = false;
+  if (source_ == nullptr) return IoStatus::failed;
+  owned_.reset();
+  source_ = nullptr;
   has_last_ = false;
-  // The buffer is kept: the next pass over the same file reuses it.
-  return rc == 0 ? IoStatus::ok : IoStatus::failed;
+  error_ = 0;
+  // The buffer is kept: the next reading reuses it.
+  return IoStatus::ok;
 }
 
 // Moves the unread bytes to the front and reads more behind them. The record
@@ -118,26 +128,25 @@ IoStatus InputUnit::refill() {
     if (!bigger) return refuse(IoStatus::failed, ENOMEM);
     std::memcpy(bigger.get(), buffer_.get(), end_);
     buffer_ = std::move(bigger);
+    base_ = buffer_.get();
     capacity_ *= 2;
   }
-  for (;;) {
-    const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
-    if (got > 0) {
-      const auto* fresh = buffer_.get() + end_;
-      if (const void* z = std::memchr(fresh, kCtrlZ, static_cast<std::size_t>(got))) {
-        end_ += static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
-        input_ended_ = true;
-      } else {
-        end_ += static_cast<std::size_t>(got);
-      }
-      return IoStatus::ok;
-    }
-    if (got == 0) {
-      input_ended_ = true;
-      return IoStatus::ok;
-    }
-    if (errno != EINTR) return refuse(IoStatus::failed, errno);
+  char* const fresh = buffer_.get() + end_;
+  const std::size_t got = source_->read(fresh, capacity_ - end_);
+  std::memset(fresh + got, 0, kRecordPadding);
+  if (got == 0) {
+    if (source_->failed()) return refuse(IoStatus::failed, -1);
+    input_ended_ = true;
+    return IoStatus::ok;
   }
+  if (const void* z = std::memchr(fresh, kCtrlZ, got)) {
+    end_ += static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
+    std::memset(buffer_.get() + end_, 0, kRecordPadding);
+    input_ended_ = true;
+  } else {
+    end_ += got;
+  }
+  return IoStatus::ok;
 }
 
 IoStatus InputUnit::refuse(IoStatus status, int error) {
@@ -148,10 +157,10 @@ IoStatus InputUnit::refuse(IoStatus status, int error) {
 }
 
 IoStatus InputUnit::next_record_refilling(std::string_view& record) {
-  if (fd_ < 0) return IoStatus::failed;
+  if (source_ == nullptr) return IoStatus::failed;
   if (read_error_) return read_status_;
   for (;;) {
-    const char* base = buffer_.get();
+    const char* base = base_;
     const char* nl = find_line_end(base + pos_, base + end_);
     std::size_t stop = 0;
     std::size_t next = 0;
@@ -182,8 +191,9 @@ void InputUnit::skip_blank_records_slowly() {
 }
 
 IoStatus InputUnit::step_back() {
-  if (fd_ < 0 || !has_last_) return IoStatus::failed;
+  if (source_ == nullptr || !has_last_) return IoStatus::failed;
   pos_ = last_start_;
+  --records_;
   return IoStatus::ok;
 }
 

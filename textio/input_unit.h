@@ -1,6 +1,8 @@
 // A text input connection read record by record: the predicted-data file on
 // unit 11 or standard input. Lines end at LF (a CR before it is dropped), a
 // last line without a line end is still a record, and a Ctrl-Z ends the input.
+// The bytes come from a byte source as they arrive, or lie in memory whole
+// (a piece of a data file that a thread reads).
 #pragma once
 
 #include <bit>
@@ -11,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "textio/byte_source.h"
 #include "textio/status.h"
 
 #if defined(__SSE2__)
@@ -45,19 +48,21 @@ class InputUnit {
   InputUnit& operator=(const InputUnit&) = delete;
 
   // Connects an existing regular file for reading; fails for a directory.
-  // With an offset, reading starts there (a line start, for a second reader
-  // of the same file); positions stay counted from the file's start. A
-  // UTF-8 byte-order mark at the start of the file is passed over.
-  IoStatus open(std::string_view name, std::uint64_t offset = 0);
+  // A UTF-8 byte-order mark at the start of the file is passed over.
+  IoStatus open(std::string_view name);
   // Why the last operation that failed failed, in the system's words.
   std::string error_text() const;
-  // Bytes in the file, for a connected regular file.
-  std::uint64_t file_size() const;
   // Connects an already open descriptor (standard input); it is not closed,
   // and its records may be of any length.
   void attach(int fd);
+  // Reads what `source` gives (not owned) as it arrives, records of at most
+  // kMaxRecordBytes.
+  void attach(ByteSource& source);
+  // Reads the `size` bytes at `data`, which are followed by kRecordPadding
+  // readable bytes; the input ends after them.
+  void attach(const char* data, std::size_t size);
   IoStatus close();
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return source_ != nullptr; }
 
   // The next record, valid until the next call that moves the position,
   // with kRecordPadding readable bytes behind it.
@@ -65,8 +70,8 @@ class InputUnit {
   IoStatus next_record(std::string_view& record) {
     // Mostly the record lies whole in the buffer: it is taken here, without
     // a call.
-    if (fd_ >= 0 && !read_error_ && pos_ < end_) {
-      const char* const base = buffer_.get();
+    if (!read_error_ && pos_ < end_) {
+      const char* const base = base_;
       if (const char* const nl = find_line_end(base + pos_, base + end_)) {
         const auto stop = static_cast<std::size_t>(nl - base);
         take_record(stop, stop + 1, record);
@@ -84,17 +89,22 @@ class InputUnit {
   // read passes over while it looks for a value.
   void skip_blank_records() {
     // Mostly the next record starts with a value: nothing to pass.
-    if (fd_ >= 0 && pos_ < end_) {
-      const char c = buffer_[pos_];
+    if (pos_ < end_) {
+      const char c = base_[pos_];
       if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return;
     }
     skip_blank_records_slowly();
   }
 
-  // Identifies the record that next_record would deliver next.
+  // Identifies the record that next_record would deliver next: its offset
+  // among the bytes read, and its line (from 1).
   std::size_t position() const { return consumed_ + pos_; }
-  // Where the last record read starts in the file, while it is at hand.
-  std::size_t last_record_position() const { return consumed_ + last_start_; }
+  std::uint64_t line() const { return records_ + 1; }
+  // The line of the last record read.
+  std::uint64_t last_record_line() const { return records_; }
+  // The bytes read from the source but not yet delivered as records, for a
+  // reader that takes the rest of the input on from here.
+  std::string_view unread() const { return {base_ + pos_, end_ - pos_}; }
 
  private:
   IoStatus refill();
@@ -105,13 +115,14 @@ class InputUnit {
   // Delivers the buffer's bytes from pos_ to `stop` (a CR before it
   // dropped) as the record; reading goes on at `next`.
   void take_record(std::size_t stop, std::size_t next, std::string_view& record) {
-    const char* const base = buffer_.get();
+    const char* const base = base_;
     std::size_t length = stop - pos_;
     if (length > 0 && base[pos_ + length - 1] == '\r') --length;
     record = std::string_view(base + pos_, length);
     last_start_ = pos_;
     has_last_ = true;
     pos_ = next;
+    ++records_;
   }
 
   // The first LF in [from, end), or nullptr. Most lines end within their
@@ -134,20 +145,23 @@ class InputUnit {
     return static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(end - from)));
   }
 
-  int fd_ = -1;
-  bool owns_fd_ = false;
+  ByteSource* source_ = nullptr;
+  std::unique_ptr<ByteSource> owned_;  // a file or descriptor of the unit's own
   std::unique_ptr<char[]> buffer_;
+  const char* base_ = nullptr;  // the buffer, or the bytes in memory
   std::size_t initial_capacity_;
   std::size_t capacity_ = 0;
   std::size_t pos_ = 0;         // next unread byte in the buffer
   std::size_t end_ = 0;         // end of the valid bytes in the buffer
   std::size_t consumed_ = 0;    // bytes dropped from the buffer's front so far
   std::size_t last_start_ = 0;  // buffer offset of the last record read
+  std::uint64_t records_ = 0;   // records delivered
   bool has_last_ = false;
+  bool in_memory_ = false;
   bool input_ended_ = false;    // end of file or Ctrl-Z seen
   bool read_error_ = false;
   IoStatus read_status_ = IoStatus::ok;  // what every read gives after a read error
-  int error_ = 0;                        // errno of the last failure, 0 for a record too long
+  int error_ = 0;  // errno of the last failure, 0 for a record too long, -1 for the source's own failure
   std::size_t record_limit_ = kMaxRecordBytes;
 };
 

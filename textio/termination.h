@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,9 +27,14 @@ class FatalStop {
   std::vector<std::string> details_;
 };
 
-// Ends the run with the given console line (shown from the first column).
-[[noreturn]] inline void stop_with_line(std::string console_line, std::vector<std::string> details = {}) {
-  throw FatalStop(std::move(console_line), std::move(details));
+// The two console lines a run can stop with, built here only:
+// "Stop: MESSAGE." and "Stop 'cause data not suitable for column format:
+// MESSAGE.".
+[[noreturn]] inline void stop(std::string_view message, std::vector<std::string> details = {}) {
+  throw FatalStop("Stop: " + std::string(message) + ".", std::move(details));
+}
+[[noreturn]] inline void stop_not_suitable(std::string_view message) {
+  throw FatalStop("Stop 'cause data not suitable for column format: " + std::string(message) + ".");
 }
 
 }  // namespace korvan::textio

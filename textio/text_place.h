@@ -1,27 +1,37 @@
-// Where a place in a text file stands for a person: its line and column,
-// the line's text and the value at a column. Worked out from the file only
-// when a message needs them, so nothing on the way is counted.
+// Where a value stands for a person: its line and column, and its text as a
+// message shows it. Both are taken while the value's line is at hand, so
+// nothing is read again to make a message.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
-
-#include "textio/free_format_reader.h"
+#include <string_view>
 
 namespace korvan::textio {
 
-// Lines and columns from 1; the column counts bytes of the line.
-struct LineColumn {
-  std::uint64_t line = 1;
-  std::uint64_t column = 1;
+// The text of a value as a message shows it: from its first byte to a
+// blank, tab, comma, slash or the line's end, at most 40 bytes, each byte
+// that is no printable text shown as '?'.
+class ValueText {
+ public:
+  ValueText() = default;
+  ValueText(std::string_view line, std::size_t column);
+  std::string str() const { return std::string(text_.data(), length_); }
+  bool empty() const { return length_ == 0; }
+
+ private:
+  std::array<char, 40> text_{};
+  std::uint8_t length_ = 0;
 };
-LineColumn locate(const std::string& path, const TextPosition& where);
 
-// The line of the file that starts at `offset` (at most a few KiB of it).
-std::string line_at(const std::string& path, std::uint64_t offset);
-
-// The value that stands at `column` of `line`, as a free-format read ends it
-// (its first 40 characters, with a '?' for each byte that is no text).
-std::string value_at(const std::string& line, std::size_t column);
+// Where a value stands: its line (from 1) and the byte of the line it starts
+// at (from 0), with its text.
+struct TextPosition {
+  std::uint64_t line = 0;
+  std::size_t column = 0;
+  ValueText found;
+};
 
 }  // namespace korvan::textio

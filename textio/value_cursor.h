@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "textio/free_format_reader.h"
@@ -77,11 +78,13 @@ class ValueCursor {
   // must all stand on it. end_of_file when no record is left (or failed).
   IoStatus start(bool confined) {
     status_ = unit_.next_record(record_);
+    record_line_ = unit_.last_record_line();
     next_ = record_.data();
     quick_ = status_ == IoStatus::ok;
     have_record_ = quick_;
     confined_ = confined;
     nulls_ = 0;
+    values_ = 0;
     return status_;
   }
 
@@ -117,6 +120,12 @@ class ValueCursor {
   // Where a value stands after those taken on the entry's one record (a
   // repeat that goes on counts; nulls and what follows a slash do not).
   std::optional<TextPosition> further_value() const;
+  // The number, comma and number that a decimal comma makes of one value,
+  // where the value at `at` on the entry's record follows such a comma
+  // ("29,7"); empty otherwise.
+  std::string comma_joined(const TextPosition& at) const;
+  // The line where the entry's first value stands.
+  std::uint64_t first_value_line() const { return quick_ || values_ == 0 ? record_line_ : positions_[0].line; }
   // Which value of the entry (from 0) the read that failed was looking for.
   std::size_t failed_value() const { return values_ == 0 ? 0 : values_ - 1; }
 
@@ -217,12 +226,13 @@ class ValueCursor {
   // it looked for the value after the `taken` ones) on the first call.
   [[gnu::noinline]] bool general(const char* before, std::size_t taken, const Items& items);
 
-  // Where the record of the entry starts in the file, while it is at hand.
-  std::uint64_t record_offset() const { return unit_.last_record_position(); }
+  // The line of the entry's first record.
+  std::uint64_t record_line() const { return record_line_; }
 
   InputUnit& unit_;
   FreeFormatReader reader_;
   std::string_view record_;
+  std::uint64_t record_line_ = 0;
   const char* next_ = nullptr;  // where the quick way goes on
   IoStatus status_ = IoStatus::end_of_file;
   bool quick_ = false;

@@ -1,0 +1,52 @@
+// The one door to the reader: a survey read from a data source, or the stop.
+// Behind it, the data are read once, as they arrive: the header, then the
+// soundings, walked by the dimension scan (getdims) and stored by the data
+// load (getprd) in the same walk - on two threads, piece by piece, past the
+// first soundings of a large file - and the faults are reported in the order
+// the dialogue gives them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "reader/faults.h"
+#include "reader/layout.h"
+#include "reader/sounding_arrays.h"
+#include "textio/console.h"
+#include "textio/data_source.h"
+
+namespace korvan::reader {
+
+// Text from this size on is shared between threads, in pieces of this size.
+inline constexpr std::uint64_t kPiecesFromBytes = std::uint64_t{16} << 20;
+inline constexpr std::size_t kPieceBytes = std::size_t{2} << 20;
+
+struct ReadOptions {
+  bool exact_coordinates = false;  // keep the coordinates in double precision too
+  bool empty_as_nan = false;       // a value the file leaves empty is NaN rather than 0
+  std::uint64_t pieces_from_bytes = kPiecesFromBytes;
+  std::size_t piece_bytes = kPieceBytes;
+};
+
+// A survey as the file holds it, and what the reading noted on the way.
+struct Survey {
+  Dimensions dims;             // nsound: the soundings found
+  std::int32_t announced = 0;  // the header's number of soundings
+  // The soundings, when they fit a column layout: every sounding with the
+  // counts of sounding 1, every transmitter with one receiver.
+  std::optional<SoundingArrays> arrays;
+  LayoutVerdict layout;
+  Noted empty;    // values of the table that the file leaves empty
+  Noted ignored;  // receiver lines with a value after their data
+  LabelNotes labels;
+  std::size_t pieces = 1;  // how many pieces the file was read in
+};
+
+// Reads the survey from `data` and shows the notice of the soundings found
+// on `console`. Stops the run (textio::FatalStop) at the first of: the data
+// cannot be opened, read or inflated; a fault of the file's structure; the
+// memory for the arrays is refused; a fault of a value.
+Survey read_survey(textio::DataSource& data, textio::Console& console, const ReadOptions& options = {});
+
+}  // namespace korvan::reader

@@ -1,0 +1,38 @@
+// Reading descriptors and memory.
+#include "textio/byte_source.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace korvan::textio {
+
+DescriptorBytes::~DescriptorBytes() {
+  if (owned_ && fd_ >= 0) ::close(fd_);
+}
+
+std::size_t DescriptorBytes::read(char* into, std::size_t room) {
+  if (error_ != 0) return 0;
+  for (;;) {
+    const ssize_t got = ::read(fd_, into, room);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) {
+      error_ = errno;
+      return 0;
+    }
+  }
+}
+
+std::string DescriptorBytes::failure_text() const { return std::error_code(error_, std::generic_category()).message(); }
+
+std::size_t MemoryBytes::read(char* into, std::size_t room) {
+  const std::size_t n = std::min(room, bytes_.size() - at_);
+  std::memcpy(into, bytes_.data() + at_, n);
+  at_ += n;
+  return n;
+}
+
+}  // namespace korvan::textio
