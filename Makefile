@@ -3,8 +3,8 @@
 # `make test` builds and runs the whole suite twice:
 # optimised, then under AddressSanitizer and UBSan. Each target turns on
 # what it needs (KORVAN_TESTS, KORVAN_BENCH) and first installs the Debian
-# packages of its group that are missing (scripts/install-packages; a check
-# of a few files when nothing is; INSTALL_PACKAGES=: leaves it out).
+# packages of its group that are missing (scripts/install-packages, which
+# only looks when nothing is; INSTALL_PACKAGES=: leaves it out).
 BUILD ?= build
 BUILD_SAN ?= build-sanitize
 PREFIX ?= /usr/local
