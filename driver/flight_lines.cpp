@@ -52,11 +52,11 @@ struct Points {
 
 // The median of the squared steps that have a length (the lower one of an
 // even count), exactly: a radix selection, 16 bits at a time, on the bits
-// of the doubles, whose order is that of the values since all are positive.
-// 0 when no step has a length.
+// of the doubles, whose order is that of the values since all are positive,
+// until the squares left to choose from are few enough to select among in
+// a copy (mostly after one pass). 0 when no step has a length.
 double median_square_step(const Points& p) {
   constexpr int kDigitBits = 16;
-  constexpr std::size_t kFewEnoughToSort = 4096;
   auto for_each_square = [&p](auto&& visit) {
     for (std::size_t i = 1; i < p.size(); ++i) {
       const Vec step = p[i] - p[i - 1];
@@ -68,6 +68,7 @@ double median_square_step(const Points& p) {
   std::uint64_t prefix = 0;  // the top `known` bits of the median's bits
   int known = 0;
   std::size_t rank = 0;  // of the median among the squares under `prefix`
+  std::size_t few_enough = 0;
   for (;;) {
     std::fill(counts.begin(), counts.end(), 0);
     std::size_t under_prefix = 0;
@@ -82,13 +83,14 @@ double median_square_step(const Points& p) {
     if (known == 0) {
       if (under_prefix == 0) return 0;
       rank = (under_prefix - 1) / 2;
+      few_enough = std::max<std::size_t>(4096, under_prefix / 16);
     }
     std::size_t digit = 0;
     while (counts[digit] <= rank) rank -= counts[digit++];
     prefix = prefix << kDigitBits | digit;
     known += kDigitBits;
     if (known == 64) return std::bit_cast<double>(prefix);
-    if (counts[digit] <= kFewEnoughToSort) {
+    if (counts[digit] <= few_enough) {
       std::vector<double> few;
       few.reserve(counts[digit]);
       for_each_square([&](double square) {

@@ -40,8 +40,9 @@
 // an empty result.
 //
 // Time O(n) with a small constant (a few passes over the coordinates); the
-// extra memory is a 512 KiB table and one index per jump, plus a copy of
-// the coordinates when some are not finite. The result depends on
+// extra memory is a 512 KiB table, at most half a byte per sounding for the
+// median and one index per jump, plus a copy of the coordinates when some
+// are not finite. The result depends on
 // the input alone.
 #pragma once
 
