@@ -131,7 +131,7 @@ class LineFinder {
 
   static double cosine_of_degrees(double degrees) { return std::cos(degrees * std::numbers::pi / 180); }
 
-  static constexpr std::size_t kMedianSample = 255;
+  static constexpr std::size_t kMedianSample = 63;
 
   std::size_t settle_span() const { return 4 * w_; }
 
@@ -235,9 +235,11 @@ class LineFinder {
     const std::size_t samples = std::min(soundings, kMedianSample);
     std::array<double, kMedianSample> sines{};
     std::size_t count = 0;
+    Stretch stretch = stretch_of(line.first);
     for (std::size_t k = 0; k < samples; ++k) {
       const std::size_t i = line.first + (samples == 1 ? 0 : (soundings - 1) * k / (samples - 1));
-      const Vec h = heading(i, stretch_of(i));
+      if (i >= stretch.end) stretch = stretch_of(i);
+      const Vec h = heading(i, stretch);
       const double h_length = std::sqrt(h.norm2());
       if (!(h_length > 0)) continue;
       const double sine = along.cross(h) / h_length;

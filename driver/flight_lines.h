@@ -25,7 +25,7 @@
 //     and the one before the jump.
 //  5. The ended line gives up, at each end, the soundings whose headings lie
 //     more than T/4 off its direction, up to the first that does not. Its
-//     direction is the median of the headings of up to 255 of its soundings,
+//     direction is the median of the headings of up to 63 of its soundings,
 //     spread evenly from its first to its last, taken as angles from the
 //     way between those two (its jumps left out; of an even count, the
 //     greater middle one). It needs 2W + 1 soundings left to be a line.
