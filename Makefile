@@ -59,7 +59,7 @@ sweep: packages-test
 BENCH_ARGS ?=
 bench: packages-bench
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_BENCH=ON $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS) --target korvan2col gen_survey peak_rss reader_bench
+	cmake --build $(BUILD) -j $(JOBS) --target korvan2col gen_survey peak_rss reader_bench flight_lines_bench
 	bench/run_bench.sh --build $(BUILD) $(BENCH_ARGS)
 
 # The libFuzzer targets (clang): each runs FUZZ_SECONDS seconds in turn.
