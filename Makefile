@@ -1,32 +1,43 @@
 # Convenience targets around CMake. `make` builds the converter alone (CLI11
-# is the one library it needs; cairo, where found, draws --plot pictures);
+# and zlib are the libraries it needs; cairo draws --plot pictures);
 # `make test` builds and runs the whole suite twice:
 # optimised, then under AddressSanitizer and UBSan. Each target turns on
-# what it needs (KORVAN_TESTS, KORVAN_BENCH).
+# what it needs (KORVAN_TESTS, KORVAN_BENCH) and first installs the Debian
+# packages of its group that are missing (scripts/install-packages, which
+# only looks when nothing is; INSTALL_PACKAGES=: leaves it out).
 BUILD ?= build
 BUILD_SAN ?= build-sanitize
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+INSTALL_PACKAGES ?= scripts/install-packages
 
 .PHONY: all build test test-plain test-sanitize sweep fuzz static-checks bench run demo install clean
+PACKAGE_GROUPS = converter test bench fuzz static
+.PHONY: $(PACKAGE_GROUPS:%=packages-%)
 
 all: build
 
-build:
+# Once per make run, however many targets need the group.
+$(PACKAGE_GROUPS:%=packages-%):
+	$(INSTALL_PACKAGES) $(@:packages-%=%)
+
+build: packages-converter
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target korvan2col
 
-# The test builds treat warnings as errors.
-test-plain:
+# The test builds treat warnings as errors. KORVAN_TEST_SETUP tells the
+# tests that the set-up installed their packages, so that one found missing
+# fails the test instead of skipping it.
+test-plain: packages-test
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_WERROR=ON -DKORVAN_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && KORVAN_TEST_SETUP=1 ctest --output-on-failure -j $(JOBS)
 
-test-sanitize:
+test-sanitize: packages-test
 	cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVAN_SANITIZE=ON -DKORVAN_TESTS=ON -DKORVAN_BENCH=OFF -DKORVAN_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD_SAN) -j $(JOBS)
-	cd $(BUILD_SAN) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_SAN) && KORVAN_TEST_SETUP=1 ctest --output-on-failure -j $(JOBS)
 
 test: test-plain test-sanitize
 
@@ -35,7 +46,7 @@ test: test-plain test-sanitize
 # about 20 MB. SWEEP_ARGS go to the check, for instance
 # SWEEP_ARGS="--surveys 500 --large 1" for a short run.
 SWEEP_ARGS ?= --surveys 5000 --large 4
-sweep:
+sweep: packages-test
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_WERROR=ON -DKORVAN_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target known_values_sweep
 	$(BUILD)/tests/known_values_sweep $(SWEEP_ARGS)
@@ -46,19 +57,19 @@ sweep:
 # --plot picture on the largest. BENCH_ARGS go to bench/run_bench.sh, for
 # instance BENCH_ARGS="--runs 5 --compare saved".
 BENCH_ARGS ?=
-bench:
+bench: packages-bench
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_BENCH=ON $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS) --target korvan2col gen_survey peak_rss reader_bench
+	cmake --build $(BUILD) -j $(JOBS) --target korvan2col gen_survey peak_rss reader_bench flight_lines_bench
 	bench/run_bench.sh --build $(BUILD) $(BENCH_ARGS)
 
 # The libFuzzer targets (clang): each runs FUZZ_SECONDS seconds in turn.
 FUZZ_SECONDS ?= 60
 
-fuzz:
+fuzz: packages-fuzz
 	JOBS=$(JOBS) fuzz/run.sh $(FUZZ_SECONDS)
 
 # Warnings as errors, cppcheck and clang-tidy.
-static-checks:
+static-checks: packages-static
 	JOBS=$(JOBS) .ci/static-checks
 
 # Starts the converter interactively in a scratch directory under the build

@@ -2,9 +2,11 @@
 //
 //   gen_survey (--soundings N | --size-mb M) [--frequencies F]
 //              [--transmitters T] [--seed S] --out PATH
+//   gen_survey --version
 //
-// The same arguments always give the same bytes. PATH "-" writes to standard
-// output. One summary line goes to standard error.
+// The same arguments always give the same bytes, for one version of the
+// generator (--version prints it). PATH "-" writes to standard output. One
+// summary line goes to standard error.
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -21,7 +23,8 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: gen_survey (--soundings N | --size-mb M) [--frequencies F] [--transmitters T] [--seed S] --out PATH\n";
+    "usage: gen_survey (--soundings N | --size-mb M) [--frequencies F] [--transmitters T] [--seed S] --out PATH\n"
+    "       gen_survey --version\n";
 
 [[noreturn]] void fail(const std::string& message) {
   std::fprintf(stderr, "gen_survey: %s\n%.*s", message.c_str(), static_cast<int>(kUsage.size()), kUsage.data());
@@ -52,6 +55,10 @@ Options parse(int argc, char** argv) {
     const std::string_view option = argv[i];
     if (option == "--help" || option == "-h") {
       std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+      std::exit(0);
+    }
+    if (option == "--version") {
+      std::printf("gen_survey %d\n", korvan::bench::kGeneratorVersion);
       std::exit(0);
     }
     if (i + 1 >= argc) fail("missing value for " + std::string(option));

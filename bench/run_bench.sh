@@ -108,15 +108,16 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 echo "korvan2col benchmark: $runs run(s) per command, surveys of ${sizes// / MB, } MB," \
      "$frequencies frequencies, $transmitters transmitter(s), seed $seed; peak RSS by $rss_name"
 
-# 1. The surveys, made once.
+# 1. The surveys, made once (anew when the generator's version changes).
+generator=$("$gen" --version)
 for size in $sizes; do
   file=$data/survey-${size}mb.prd
   args="--size-mb $size --frequencies $frequencies --transmitters $transmitters --seed $seed"
-  if [[ ! -f $file || ! -f $file.args || $(cat "$file.args") != "$args $(stat -c %s "$file")" ]]; then
+  if [[ ! -f $file || ! -f $file.args || $(cat "$file.args") != "$args $(stat -c %s "$file") ($generator)" ]]; then
     rm -f "$file" "$file.args"
     # shellcheck disable=SC2086
     "$gen" $args --out "$file"
-    echo "$args $(stat -c %s "$file")" >"$file.args"
+    echo "$args $(stat -c %s "$file") ($generator)" >"$file.args"
   fi
   if [[ ! $file.gz -nt $file ]]; then
     gzip -6 -c "$file" >"$file.gz.partial"

@@ -1,9 +1,12 @@
 // Synthetic airborne surveys in the KORVAN predicted-data format, for the
-// benchmarks. The text looks like a real survey (soundings walking along
-// flight lines, a bird flying about 30 m up, smooth responses) and keeps one
-// layout in every sounding, so the converter accepts it. The output depends
-// only on the shape and the seed: the generator uses its own PRNG and its own
-// number formatting, never std distributions, iostreams or the locale.
+// benchmarks and the tests. The text looks like a real survey: soundings
+// along flight lines flown both ways, with the turns between them, tie lines
+// across them, lost fixes and GPS jitter (the track is SurveyTrack's), a bird
+// flying about 30 m up, smooth responses with a conductor crossed now and
+// then, and rare spikes in some channels. Every sounding has the same layout,
+// so the converter accepts every survey. The output depends only on the shape
+// and the seed: the generator uses its own PRNG and its own number
+// formatting, never std distributions, iostreams or the locale.
 #pragma once
 
 #include <algorithm>
@@ -16,7 +19,14 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/split_mix64.h"
+#include "bench/survey_track.h"
+
 namespace korvan::bench {
+
+// Changes whenever the same shape gives other bytes, so that surveys kept
+// from an earlier generator are made anew (run_bench.sh asks gen_survey).
+inline constexpr int kGeneratorVersion = 2;
 
 struct SurveyShape {
   std::int64_t soundings = 1;
@@ -25,33 +35,12 @@ struct SurveyShape {
   std::uint64_t seed = 1;
 };
 
-// splitmix64: tiny, fast and the same on every platform.
-class SplitMix64 {
- public:
-  explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-  }
-  // Uniform in [0, 1) from the top 53 bits.
-  double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-  // Uniform integer in [lo, hi].
-  std::int64_t between(std::int64_t lo, std::int64_t hi) {
-    return lo + static_cast<std::int64_t>(next() % static_cast<std::uint64_t>(hi - lo + 1));
-  }
-
- private:
-  std::uint64_t state_;
-};
-
 class SurveyGenerator {
  public:
   // No line the generator writes is longer than this.
   static constexpr std::size_t kMaxLine = 160;
 
-  explicit SurveyGenerator(const SurveyShape& shape) : shape_(shape), rng_(shape.seed) {
+  explicit SurveyGenerator(const SurveyShape& shape) : shape_(shape), rng_(shape.seed), track_(shape.seed) {
     // The layout has a stream of its own so that it does not shift when the
     // per-sounding draws change.
     SplitMix64 layout_rng(shape.seed ^ 0x6c61796f75740000ULL);
@@ -74,6 +63,7 @@ class SurveyGenerator {
         const double spread = 0.8 + 0.4 * layout_rng.unit();
         c.inphase_scale = kInphaseScale[band] * spread;
         c.quadrature_scale = kQuadratureScale[band] * spread;
+        c.spiky = layout_rng.next() % 3 == 0;
         channels_.push_back(c);
       }
     }
@@ -122,20 +112,14 @@ class SurveyGenerator {
     char component = 'b';
     double inphase_scale = 1;
     double quadrature_scale = 1;
+    bool spiky = false;  // now and then one sounding's value far off
   };
 
-  // Flight lines 100 m apart, 2500 stations 4 m apart on each, flown back
-  // and forth.
-  static constexpr std::int64_t kStationsPerLine = 2500;
-
-  // Moves to the next station and draws everything the sounding needs.
+  // Moves to the next sounding and draws everything it needs.
   void advance() {
-    const std::int64_t line = station_ / kStationsPerLine;
-    std::int64_t along = station_ % kStationsPerLine;
-    if (line % 2 == 1) along = kStationsPerLine - 1 - along;
-    ++station_;
-    x_hundredths_ = 50'000'000 + along * 400 + rng_.between(-60, 60);
-    y_hundredths_ = 600'000'000 + line * 10'000 + rng_.between(-150, 150);
+    const TrackPoint point = track_.next();
+    x_hundredths_ = point.x_hundredths;
+    y_hundredths_ = point.y_hundredths;
     altitude_ = std::clamp(altitude_ + (rng_.unit() - 0.5) * 0.4, 24.0, 36.0);
     // Ground conductivity drifts along the line, with a sharp conductor
     // crossed now and then.
@@ -177,8 +161,15 @@ class SurveyGenerator {
     // Responses fall off with height and grow with the ground's conductivity.
     const double coupling = (30.0 / altitude_) * (30.0 / altitude_) * (30.0 / altitude_);
     const double response = coupling * (ground_ + 1.5 * conductor_);
-    const double inphase = bounded(c.inphase_scale * response * (1.0 + 0.02 * (rng_.unit() - 0.5)));
-    const double quadrature = bounded(c.quadrature_scale * response * (1.0 + 0.02 * (rng_.unit() - 0.5)));
+    double inphase = bounded(c.inphase_scale * response * (1.0 + 0.02 * (rng_.unit() - 0.5)));
+    double quadrature = bounded(c.quadrature_scale * response * (1.0 + 0.02 * (rng_.unit() - 0.5)));
+    if (c.spiky && rng_.next() % kSpikeOdds == 0) {
+      // A sferic or a power line throws one value of one sounding far off.
+      const std::uint64_t draw = rng_.next();
+      const double spike = (draw & 1 ? -1.0 : 1.0) * (3000.0 + 2000.0 * static_cast<double>(draw >> 11) * 0x1.0p-53);
+      const bool on_quadrature = c.component == 'q' || (c.component == 'b' && (draw & 2) != 0);
+      (on_quadrature ? quadrature : inphase) = spike;
+    }
     p = put_text(p, "1.0 ");
     p = put_fixed(p, c.separation_tenths, 1);
     p = put_text(p, " 0.0 ");
@@ -199,8 +190,13 @@ class SurveyGenerator {
     return p;
   }
 
+  // One value in this many of a spiky channel is a spike.
+  static constexpr std::uint64_t kSpikeOdds = 2000;
+
   static double bounded(double value) { return std::clamp(value, 0.1, 5000.0); }
-  static std::int64_t thousandths(double value) { return static_cast<std::int64_t>(value * 1000.0 + 0.5); }
+  static std::int64_t thousandths(double value) {
+    return value >= 0 ? static_cast<std::int64_t>(value * 1000.0 + 0.5) : -thousandths(-value);
+  }
 
   static char* put_text(char* p, std::string_view text) {
     std::copy(text.begin(), text.end(), p);
@@ -232,8 +228,8 @@ class SurveyGenerator {
 
   SurveyShape shape_;
   SplitMix64 rng_;
+  SurveyTrack track_;
   std::vector<Channel> channels_;
-  std::int64_t station_ = 0;
   std::int64_t x_hundredths_ = 0;
   std::int64_t y_hundredths_ = 0;
   double altitude_ = 30.0;
@@ -243,15 +239,19 @@ class SurveyGenerator {
 
 // The number of soundings that makes the file about `target_bytes` long,
 // measured on the first soundings of the same survey (every sounding has the
-// same lines, so their length hardly varies).
+// same lines, but the values grow and shrink along the survey): a first
+// guess from 512 soundings, then a closer one from up to 16384.
 inline std::int64_t soundings_for_bytes(SurveyShape shape, std::uint64_t target_bytes) {
-  constexpr std::int64_t kSample = 512;
-  shape.soundings = kSample;
-  std::uint64_t sample_bytes = 0;
-  SurveyGenerator(shape).write([&](const char*, std::size_t size) { sample_bytes += size; });
-  const double per_sounding = static_cast<double>(sample_bytes) / kSample;
-  const double n = static_cast<double>(target_bytes) / per_sounding;
-  return std::clamp<std::int64_t>(static_cast<std::int64_t>(n + 0.5), 1, std::numeric_limits<std::int32_t>::max());
+  auto estimate = [&](std::int64_t sample) {
+    shape.soundings = sample;
+    std::uint64_t sample_bytes = 0;
+    SurveyGenerator(shape).write([&](const char*, std::size_t size) { sample_bytes += size; });
+    const double per_sounding = static_cast<double>(sample_bytes) / static_cast<double>(sample);
+    const double n = static_cast<double>(target_bytes) / per_sounding;
+    return std::clamp<std::int64_t>(static_cast<std::int64_t>(n + 0.5), 1, std::numeric_limits<std::int32_t>::max());
+  };
+  constexpr std::int64_t kLargestSample = 16384;
+  return estimate(std::min(estimate(512), kLargestSample));
 }
 
 // Writes the survey to `path`; returns the bytes written, or -1 when the file

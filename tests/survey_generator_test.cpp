@@ -1,14 +1,19 @@
-// The benchmark surveys: they must be what the benchmarks claim to measure
-// (a file the converter turns into columns), the same bytes for the same
-// seed, and about the size asked for.
+// The synthetic surveys: they must be what the benchmarks and tests claim
+// to use (a file the converter turns into columns, flown as a survey is, with
+// the places that the track says), the same bytes for the same seed, and
+// about the size asked for.
 #include "bench/survey_generator.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "bench/survey_track.h"
 
 #include "tests/test_support.h"
 
@@ -68,13 +73,111 @@ TEST(SurveyGenerator, SameLayoutInEverySoundingWithValuesInRange) {
           const std::size_t values = words[6] == "b" ? 2 : 1;
           ASSERT_EQ(words.size(), 7 + values) << lines[first + k];
           for (std::size_t v = 7; v < words.size(); ++v) {
+            // A response, or a spike of 3000 to 5000 either way.
             const double value = std::atof(words[v].c_str());
-            EXPECT_TRUE(value >= 0.1 && value <= 5000.0) << lines[first + k];
+            EXPECT_TRUE((value >= 0.1 && value <= 5000.0) || (std::abs(value) >= 3000 && std::abs(value) <= 5000))
+                << lines[first + k];
           }
         }
       }
     }
   }
+}
+
+TEST(SurveyGenerator, SoundingsWhereTheTrackPutsThem) {
+  for (const SurveyShape& shape : {SurveyShape{3000, 2, 1, 1}, SurveyShape{3000, 1, 2, 77}}) {
+    const std::vector<std::string> lines = lines_of(generate(shape));
+    const std::size_t per_sounding = 1 + static_cast<std::size_t>(shape.frequencies) * (1 + 2 * shape.transmitters);
+    SurveyTrack track(shape.seed);
+    for (std::int64_t isound = 0; isound < shape.soundings; ++isound) {
+      const TrackPoint point = track.next();
+      char expected[64];
+      std::snprintf(expected, sizeof expected, "%lld.%02lld %lld.%02lld", static_cast<long long>(point.x_hundredths / 100),
+                    static_cast<long long>(point.x_hundredths % 100), static_cast<long long>(point.y_hundredths / 100),
+                    static_cast<long long>(point.y_hundredths % 100));
+      const std::string& line = lines[1 + per_sounding * static_cast<std::size_t>(isound)];
+      ASSERT_EQ(line.substr(0, line.rfind(' ')), expected) << "sounding " << isound + 1 << ", seed " << shape.seed;
+    }
+  }
+}
+
+// Rare single spikes: the only negative values, each between two ordinary
+// values of its channel.
+TEST(SurveyGenerator, SpikesAreRareAndSingle) {
+  const SurveyShape shape{10000, 5, 1, 3};
+  const std::vector<std::string> lines = lines_of(generate(shape));
+  const std::size_t per_sounding = 1 + 3 * static_cast<std::size_t>(shape.frequencies);
+  std::size_t values = 0;
+  std::size_t spikes = 0;
+  for (std::size_t line = 1; line < lines.size(); ++line) {
+    const std::vector<std::string> words = words_of(lines[line]);
+    if (words.size() < 8) continue;
+    for (std::size_t v = 7; v < words.size(); ++v) {
+      ++values;
+      if (std::atof(words[v].c_str()) >= 0) continue;
+      ++spikes;
+      for (const std::size_t neighbour : {line - per_sounding, line + per_sounding}) {
+        if (neighbour < 1 || neighbour >= lines.size()) continue;
+        EXPECT_GT(std::atof(words_of(lines[neighbour])[v].c_str()), 0) << "line " << neighbour + 1;
+      }
+    }
+  }
+  EXPECT_GT(spikes, 0U);
+  EXPECT_LT(spikes * 2000, values);
+}
+
+// The track is flown as a survey: straight lines, each next one parallel
+// (flown back, 50-200 m on, or 200-500 m for tie lines) after a recorded
+// turn, or across at 90 degrees after a jump; lost fixes along some lines.
+TEST(SurveyTrack, FlownAsASurveyIs) {
+  struct Line {
+    double x0, y0, x1, y1;  // first and last soundings, metres
+    std::size_t first, last;
+  };
+  std::size_t lost_fixes = 0;
+  for (const std::uint64_t seed : {1, 2, 3, 4}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    SurveyTrack track(seed);
+    std::vector<TrackPoint> points;
+    for (int i = 0; i < 30000; ++i) points.push_back(track.next());
+    auto x = [&](std::size_t i) { return static_cast<double>(points[i].x_hundredths) / 100; };
+    auto y = [&](std::size_t i) { return static_cast<double>(points[i].y_hundredths) / 100; };
+    auto step = [&](std::size_t i) { return std::hypot(x(i) - x(i - 1), y(i) - y(i - 1)); };
+    std::vector<Line> lines;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      if (points[i].line == 0) continue;
+      if (lines.empty() || points[i].line != points[lines.back().first].line) {
+        ASSERT_EQ(points[i].line, static_cast<std::int32_t>(lines.size()) + 1) << "sounding " << i;
+        lines.push_back({x(i), y(i), x(i), y(i), i, i});
+      }
+      Line& line = lines.back();
+      ASSERT_EQ(line.last + 1 == i || line.first == i || points[i - 1].line == points[i].line, true);
+      line.x1 = x(i);
+      line.y1 = y(i);
+      line.last = i;
+      if (i > line.first && step(i) > 50) ++lost_fixes;
+    }
+    ASSERT_GE(lines.size(), 4U);
+    for (std::size_t k = 0; k + 2 < lines.size(); ++k) {  // the last line may be cut short
+      const Line& a = lines[k];
+      const Line& b = lines[k + 1];
+      const double ax = a.x1 - a.x0, ay = a.y1 - a.y0, length = std::hypot(ax, ay);
+      for (std::size_t i = a.first; i <= a.last; ++i) {
+        EXPECT_LT(std::abs(ax * (y(i) - a.y0) - ay * (x(i) - a.x0)) / length, 10.0) << "line " << k + 1;
+      }
+      const double cosine = (ax * (b.x1 - b.x0) + ay * (b.y1 - b.y0)) / length / std::hypot(b.x1 - b.x0, b.y1 - b.y0);
+      const bool turn = b.first - a.last > 1 && step(b.first) < 15;
+      if (cosine < -0.999) {
+        const double apart = std::abs(ax * (b.y0 - a.y0) - ay * (b.x0 - a.x0)) / length;
+        EXPECT_TRUE(apart > 45 && apart < 505) << "lines " << k + 1 << " and " << k + 2 << " " << apart << " m apart";
+        EXPECT_TRUE(turn && b.first - a.last > 8) << "no turn recorded after line " << k + 1;
+      } else {
+        EXPECT_LT(std::abs(cosine), 0.035) << "lines " << k + 1 << " and " << k + 2;
+        EXPECT_GT(step(b.first), 100) << "no jump to line " << k + 2;
+      }
+    }
+  }
+  EXPECT_GT(lost_fixes, 0U);
 }
 
 TEST(SurveyGenerator, SameSeedSameBytesWhateverTheChunkSize) {
