@@ -108,7 +108,9 @@ void Scan::receiver(const Place& place, const ReceiverEntry& e, const EntryReade
     own_first_->receivers.push_back(e);
     return;
   }
-  if (place.ir == 1 && in_first(place.ifreq, place.it)) compare_labels(place, nullptr, nullptr, &e);
+  if (place.ir == 1 && in_first(place.ifreq, place.it) && first_->has_receiver(place.ifreq, place.it)) {
+    compare_labels(place, nullptr, nullptr, &e);
+  }
 }
 
 void Scan::end_sounding(const Place&) {

@@ -25,13 +25,21 @@ struct FirstSounding {
 
   std::int32_t nfreq() const { return sounding.nfreq; }
   std::int32_t ntx(std::int32_t ifreq) const { return frequencies[static_cast<std::size_t>(ifreq - 1)].ntx; }
+  // A transmitter's place in file order.
+  std::size_t transmitter_index(std::int32_t ifreq, std::int32_t it) const {
+    return first_transmitter[static_cast<std::size_t>(ifreq - 1)] + static_cast<std::size_t>(it - 1);
+  }
   const TransmitterEntry& transmitter(std::int32_t ifreq, std::int32_t it) const {
-    return transmitters[first_transmitter[static_cast<std::size_t>(ifreq - 1)] + static_cast<std::size_t>(it - 1)];
+    return transmitters[transmitter_index(ifreq, it)];
   }
   // Receiver 1 of a transmitter, whose component makes its columns.
   const ReceiverEntry& receiver(std::int32_t ifreq, std::int32_t it) const {
-    const std::size_t t = first_transmitter[static_cast<std::size_t>(ifreq - 1)] + static_cast<std::size_t>(it - 1);
-    return receivers[first_receiver[t]];
+    return receivers[first_receiver[transmitter_index(ifreq, it)]];
+  }
+  // Whether receiver 1 of a transmitter was kept: past a faulty value of
+  // sounding 1 only its structure is read, and its receivers are not.
+  bool has_receiver(std::int32_t ifreq, std::int32_t it) const {
+    return first_receiver[transmitter_index(ifreq, it)] < receivers.size();
   }
   // Whether every transmitter has one receiver, as a column file needs.
   bool one_receiver_each() const { return receivers.size() == transmitters.size(); }
