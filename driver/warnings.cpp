@@ -19,10 +19,13 @@ std::string place_of(const std::string& name, const textio::TextPosition& where)
   return name + ":" + std::to_string(where.line) + ":" + std::to_string(where.column + 1) + ": ";
 }
 
-// The column of the transmitter a note is about, as sounding 1 made it.
+// The column of the transmitter a note is about, as sounding 1 made it; a
+// note about a frequency names no transmitter, and the frequency's first
+// column serves.
 const DataColumn& column_of(const ColumnPlan& plan, const reader::LabelNote& note) {
-  return *std::find_if(plan.begin(), plan.end(),
-                       [&](const DataColumn& c) { return c.ifreq == note.ifreq && c.it == note.it; });
+  return *std::find_if(plan.begin(), plan.end(), [&](const DataColumn& c) {
+    return c.ifreq == note.ifreq && (note.it == 0 || c.it == note.it);
+  });
 }
 
 // A frequency as its column's label shows it: "900.000Hz".
