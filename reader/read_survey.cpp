@@ -178,7 +178,7 @@ void SurveyReading::join(PieceResult& piece) {
 }
 
 void SurveyReading::pieces(std::string_view first_bytes) {
-  store_.keep(scan_.reading().soundings);
+  if (storing_) store_.keep(scan_.reading().soundings);
   PieceCutter cutter(data_, first_bytes, options_.pieces_from_bytes == 0 ? kSmallestPieceBytes : options_.piece_bytes);
   PieceWorkers<PieceResult> workers([this](const Piece& piece) { return walk_piece(piece); });
   bool more = true;
