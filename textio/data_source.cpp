@@ -96,7 +96,8 @@ class GzipBytes final : public ByteSource {
   // Reads more compressed bytes behind the `keep` not yet inflated; false at
   // the end of the input (or a failure, or a member cut short).
   bool fill(std::size_t keep) {
-    std::memmove(in_.get(), z_.next_in, keep);
+    // Before the first fill zlib has no input at all (next_in is null).
+    if (keep > 0) std::memmove(in_.get(), z_.next_in, keep);
     const std::size_t got = raw_->read(reinterpret_cast<char*>(in_.get()) + keep, kCompressedBlock - keep);
     z_.next_in = in_.get();
     z_.avail_in = static_cast<uInt>(keep + got);
