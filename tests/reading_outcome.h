@@ -1,72 +1,78 @@
-// What reading a data file gives: the scan's notice, the stop line or every
-// array's bytes. The reader may walk a file in pieces on two threads, and
-// may load it while it scans; none of that may change what it gives.
+// What reading a survey through the reader's door gives, as a conversion
+// shows it before its rows: the notice, the stop with its lines for standard
+// error, every value stored and the warnings. The text is read in memory,
+// as a regular file would be.
 #pragma once
 
 #include <cstdint>
-#include <limits>
-#include <optional>
 #include <string>
+#include <utility>
 
-#include "reader/getdims.h"
-#include "reader/getprd.h"
+#include "driver/column_plan.h"
+#include "driver/suitability.h"
+#include "driver/warnings.h"
+#include "reader/read_survey.h"
 #include "reader/sounding_arrays.h"
 #include "textio/console.h"
+#include "textio/data_source.h"
 #include "textio/termination.h"
 
 namespace korvan::testing {
 
 struct ReadingOutcome {
-  std::string console;
-  std::string stop;
-  std::string arrays;  // every array's bytes, in order
-  std::size_t pieces = 1;
-  bool loaded_on_the_way = false;
+  std::string console;   // the notice, as the console shows it
+  std::string stop;      // the stop's console line, then each of its lines for standard error
+  std::string arrays;    // every value stored, as stored_values gives it
+  std::string warnings;  // a line per warning
+  reader::Survey survey;  // as the reading gave it, before any check
 
-  bool operator==(const ReadingOutcome& other) const {
-    return console == other.console && stop == other.stop && arrays == other.arrays;
+  bool same(const ReadingOutcome& other) const {
+    return console == other.console && stop == other.stop && arrays == other.arrays && warnings == other.warnings;
   }
 };
 
-// How to read: in pieces whatever the file's size (when the first soundings
-// allow it) or in one, and loading on the way or only in the load.
-struct ReadingWay {
-  bool pieces = false;
-  bool on_the_way = true;
-};
-
-template <typename Array>
-void append_array_bytes(std::string& out, const Array& a) {
-  out.append(reinterpret_cast<const char*>(a.data()), static_cast<std::size_t>(a.size()) * sizeof(*a.data()));
-}
-
-// Scans and loads `path` as a conversion does. Arrays above max_array_bytes
-// are not made (the outcome says so).
-inline ReadingOutcome read_data_file(const std::string& path, ReadingWay way,
-                                     std::uint64_t max_array_bytes = std::numeric_limits<std::uint64_t>::max()) {
-  ReadingOutcome outcome;
-  textio::Console console(&outcome.console);
-  reader::ReadOptions options;
-  options.pieces_minimum_bytes = way.pieces ? 0 : std::numeric_limits<std::uint64_t>::max();
-  options.max_array_bytes = max_array_bytes;
-  options.load_on_the_way = way.on_the_way;
-  const reader::DataFile file{path, path};
-  try {
-    reader::Scan scan = reader::getdims_mod::getdims(file, console, options);
-    outcome.pieces = scan.pieces;
-    outcome.loaded_on_the_way = scan.loaded;
-    if (!scan.arrays) {
-      const std::optional<std::uint64_t> bytes = reader::sounding_array_bytes(scan.dims);
-      if (bytes && *bytes <= max_array_bytes) scan.arrays = reader::allocate_sounding_arrays(scan.dims);
-      if (!scan.arrays) {
-        outcome.stop = "arrays not made";
-        return outcome;
+// The bytes of every value the arrays hold for the file's entries, in file
+// order (the places of entries a sounding lacks hold nothing defined).
+inline std::string stored_values(const reader::SoundingArrays& a) {
+  std::string out;
+  const auto add = [&out](const auto& value) { out.append(reinterpret_cast<const char*>(&value), sizeof value); };
+  for (std::int32_t s = 1; s <= a.dims.nsound; ++s) {
+    add(a.soundx(s)), add(a.soundy(s)), add(a.nfreqs(s));
+    if (!a.soundx_exact.empty()) add(a.soundx_exact[s - 1]), add(a.soundy_exact[s - 1]);
+    for (std::int32_t f = 1; f <= a.nfreqs(s); ++f) {
+      add(a.freq(f, s)), add(a.nt(f, s));
+      for (std::int32_t t = 1; t <= a.nt(f, s); ++t) {
+        add(a.momt(t, f, s)), add(a.zt(t, f, s)), add(a.ot(t, f, s)), add(a.nr(t, f, s));
+        for (std::int32_t r = 1; r <= a.nr(t, f, s); ++r) {
+          add(a.momr(r, t, f, s)), add(a.trx(r, t, f, s)), add(a.try_(r, t, f, s)), add(a.zr(r, t, f, s));
+          add(a.or_(r, t, f, s)), add(a.prd(r, t, f, s)), add(a.ontype(r, t, f, s)), add(a.octype(r, t, f, s));
+        }
       }
     }
-    reader::getprd_mod::getprd(file, scan);
-    scan.arrays->for_each_array([&outcome](const auto& array) { append_array_bytes(outcome.arrays, array); });
+  }
+  return out;
+}
+
+// Reads `text` as the data file `name`. With `in_pieces`, the text is read
+// in pieces as small as may be, as a large file would be.
+inline ReadingOutcome read_text(std::string text, bool in_pieces = false, std::string name = "d.prd") {
+  ReadingOutcome outcome;
+  textio::Console console(&outcome.console);
+  textio::DataSource data = textio::DataSource::from_bytes(name, std::move(text));
+  reader::ReadOptions options;
+  if (in_pieces) options.pieces_from_bytes = 0;
+  try {
+    outcome.survey = reader::read_survey(data, console, options);
+    driver::check_suitability(outcome.survey);
+    const reader::SoundingArrays& arrays = outcome.survey.arrays.value();
+    outcome.arrays = stored_values(arrays);
+    const driver::ColumnPlan plan = driver::make_column_plan(arrays);
+    for (const driver::Warning& warning : driver::find_warnings(name, outcome.survey, plan, "written as 0")) {
+      outcome.warnings += warning.warning_line() + "\n";
+    }
   } catch (const textio::FatalStop& stop) {
     outcome.stop = stop.console_line();
+    for (const std::string& line : stop.details()) outcome.stop += "\n" + line;
   }
   return outcome;
 }
