@@ -141,8 +141,11 @@ TEST(DataSources, EachWayOfGivingTheDataAsTheUserSeesIt) {
        "korvan2col: truncated.prd: compressed data is truncated\n", 1, "", "truncated.prd"},
       {"corrupt gzip file", "", "corrupt.prd", "", stop("corrupt.prd"),
        "korvan2col: corrupt.prd: compressed data is corrupt (incorrect data check)\n", 1, "", "corrupt.prd"},
-      {"TMPDIR a missing directory for a pipe", "export TMPDIR=missing;", "-", survey, stop("-"),
-       "korvan2col: -: No such file or directory (keeping a copy in missing)\n", 1, "", "-"},
+      // Typed at the prompt, "-" names a file.
+      {"- typed at the prompt", "cp " + kSurvey + " ./-;", "", "-\n",
+       "Converting from KORVAN predicted data format.\n Enter the name of the data file ... \n" +
+           done("-").substr(done("-").find('\n') + 1),
+       "", 0, "vask.out", "-"},
   };
   for (const SourceCase& c : cases) {
     ScratchDir dir;
