@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "textio/fixed_format.h"
+#include "textio/text_helpers.h"
 
 namespace {
 

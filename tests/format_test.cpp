@@ -10,6 +10,7 @@
 
 #include "textio/fixed_format.h"
 #include "textio/format.h"
+#include "textio/text_helpers.h"
 
 namespace {
 

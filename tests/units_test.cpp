@@ -1,6 +1,6 @@
-// Input and output units: how records are cut from files and pipes, the step
-// back, existence tests and opens, CR LF output, refused writes, and how the
-// process ends.
+// Input and output units: how records are cut from the bytes of a source or
+// a pipe, the step back, existence tests and opens, CR LF output, refused
+// writes, and how the process ends.
 #include <array>
 #include <csignal>
 #include <cstdint>
@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
+#include "textio/byte_source.h"
 #include "textio/input_unit.h"
 #include "textio/output_unit.h"
 
@@ -36,10 +37,9 @@ std::vector<std::string> all_records(InputUnit& unit) {
 }
 
 std::vector<std::string> records_of(std::string_view contents) {
-  ScratchDir dir;
-  dir.write("input", contents);
+  MemoryBytes bytes{std::string(contents)};
   InputUnit unit;
-  EXPECT_EQ(unit.open(dir.file("input").string()), IoStatus::ok);
+  unit.attach(bytes);
   return all_records(unit);
 }
 
@@ -72,10 +72,9 @@ TEST(InputUnitRecords, LineEndsAndCtrlZ) {
 
 TEST(InputUnitRecords, LineLongerThanTheInitialBuffer) {
   const std::string long_line(3'000'000, 'x');
-  ScratchDir dir;
-  dir.write("input", "short\n" + long_line + "\r\n" + long_line + "y\nend");
+  MemoryBytes bytes("short\n" + long_line + "\r\n" + long_line + "y\nend");
   InputUnit unit;
-  ASSERT_EQ(unit.open(dir.file("input").string()), IoStatus::ok);
+  unit.attach(bytes);
   std::string_view record;
   ASSERT_EQ(unit.next_record(record), IoStatus::ok);
   EXPECT_EQ(record, "short");
@@ -101,10 +100,9 @@ TEST(InputUnitRecords, StepBackAfterEveryRecordAcrossBufferRefills) {
     lines.push_back("line " + std::to_string(n) + std::string(static_cast<std::size_t>(n % 7), '.'));
     contents += lines.back() + (n % 3 == 0 ? "\r\n" : "\n");
   }
-  ScratchDir dir;
-  dir.write("input", contents);
+  MemoryBytes bytes(contents);
   InputUnit unit;
-  ASSERT_EQ(unit.open(dir.file("input").string()), IoStatus::ok);
+  unit.attach(bytes);
   std::string_view record;
   for (int n = 0; n < count; ++n) {
     ASSERT_EQ(unit.next_record(record), IoStatus::ok) << n;
@@ -157,22 +155,6 @@ TEST(InputUnitOpen, ExistenceAndOpenForReading) {
   EXPECT_FALSE(unit.is_open());
   ASSERT_EQ(unit.open(file), IoStatus::ok);
   EXPECT_EQ(all_records(unit), std::vector<std::string>{"1"});
-}
-
-TEST(InputUnitOpen, SecondPassAfterCloseStartsAtTheFirstRecord) {
-  ScratchDir dir;
-  dir.write("data.prd", "first\nsecond\n");
-  const std::string name = dir.file("data.prd").string();
-  InputUnit unit;
-  ASSERT_EQ(unit.open(name), IoStatus::ok);
-  std::string_view record;
-  ASSERT_EQ(unit.next_record(record), IoStatus::ok);
-  ASSERT_EQ(unit.close(), IoStatus::ok);
-  EXPECT_FALSE(unit.is_open());
-  ASSERT_EQ(unit.open(name), IoStatus::ok);
-  EXPECT_EQ(all_records(unit), (std::vector<std::string>{"first", "second"}));
-  EXPECT_EQ(unit.close(), IoStatus::ok);
-  EXPECT_EQ(dir.read("data.prd"), "first\nsecond\n");
 }
 
 TEST(OutputUnitRecords, EveryRecordEndsInCrLf) {
