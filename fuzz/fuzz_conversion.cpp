@@ -17,8 +17,7 @@
 #include <unistd.h>
 
 #include "driver/run.h"
-#include "reader/getdims.h"
-#include "reader/sounding_arrays.h"
+#include "fuzz/array_limit.h"
 #include "textio/console.h"
 #include "textio/input_unit.h"
 #include "textio/termination.h"
@@ -27,9 +26,7 @@ namespace {
 
 constexpr const char* kDataName = "data.prd";
 
-// The sanitizers and libFuzzer's malloc limit count the arrays' untouched
-// pages; files whose arrays would pass this are left out (the converter's
-// own handling of large arrays is tested end to end without sanitizers).
+// Data whose arrays would pass this are left out (fuzz/array_limit.h).
 constexpr std::uint64_t kMaxFuzzArrayBytes = std::uint64_t{256} << 20;
 
 [[noreturn]] void fail(const std::string& what, const std::string& detail) {
@@ -117,21 +114,6 @@ void check_output(const std::string& console) {
   if (!ends_with(console, "\nDone.\n")) fail("console does not end with Done.", console);
 }
 
-bool arrays_too_large() {
-  std::string console;
-  korvan::textio::Console scan_console(&console);
-  try {
-    korvan::reader::ReadOptions counting;
-    counting.load_on_the_way = false;
-    const korvan::reader::Scan scan =
-        korvan::reader::getdims_mod::getdims({kDataName, kDataName}, scan_console, counting);
-    const auto bytes = korvan::reader::sounding_array_bytes(scan.dims);
-    return !bytes || *bytes > kMaxFuzzArrayBytes;
-  } catch (const korvan::textio::FatalStop&) {
-    return false;  // the conversion stops in the scan the same way
-  }
-}
-
 char scratch_dir[] = "/tmp/korvan-fuzz-XXXXXX";
 
 // The scratch directory goes when the fuzzer ends normally (a crash keeps
@@ -151,12 +133,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  {
-    std::ofstream out(kDataName, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  if (korvan::fuzzing::arrays_beyond(text, kMaxFuzzArrayBytes)) return 0;
+  std::ofstream(kDataName, std::ios::binary | std::ios::trunc) << text;
   ::unlink("vask.out");
-  if (arrays_too_large()) return 0;
 
   std::string console;
   korvan::textio::Console capture(&console);

@@ -1,57 +1,32 @@
-// A large file is read in pieces by two threads, and loaded while it is
-// scanned where its first soundings show its extents. For any data file,
-// every way of reading it (forced here, whatever the size) must give
-// exactly what one thread reading it twice gives: the same notice, the same
-// stop line or the same arrays.
+// A large file is read in pieces on two threads. For any data, reading it in
+// pieces (forced here, whatever the size) must give exactly what reading it
+// in one piece gives: the same notice, the same stop with its lines for
+// standard error, every value stored and the warnings.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
-#include <unistd.h>
-
+#include "fuzz/array_limit.h"
 #include "tests/reading_outcome.h"
 
 namespace {
 
-// Arrays larger than this are not made (the sanitizers count untouched pages).
-constexpr std::uint64_t kMaxFuzzArrayBytes = std::uint64_t{64} << 20;
-
-char scratch_dir[] = "/tmp/korvan-split-fuzz-XXXXXX";
-std::string data_path;
-
-void remove_scratch() {
-  ::unlink(data_path.c_str());
-  ::rmdir(scratch_dir);
-}
+constexpr std::uint64_t kMaxFuzzArrayBytes = std::uint64_t{256} << 20;
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (::mkdtemp(scratch_dir) == nullptr) std::abort();
-  data_path = std::string(scratch_dir) + "/data.prd";
-  std::atexit(remove_scratch);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  {
-    std::ofstream out(data_path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
-  using korvan::testing::ReadingWay;
-  const korvan::testing::ReadingOutcome plain =
-      korvan::testing::read_data_file(data_path, ReadingWay{false, false}, kMaxFuzzArrayBytes);
-  for (const ReadingWay way : {ReadingWay{true, true}, ReadingWay{true, false}, ReadingWay{false, true}}) {
-    const korvan::testing::ReadingOutcome other = korvan::testing::read_data_file(data_path, way, kMaxFuzzArrayBytes);
-    if (!(other == plain)) {
-      std::fprintf(stderr, "reading %s%s differs:\none thread, twice: %s%s\nthis way: %s%s\n",
-                   way.pieces ? "in pieces" : "in one piece", way.on_the_way ? ", loading on the way" : "",
-                   plain.console.c_str(), plain.stop.c_str(), other.console.c_str(), other.stop.c_str());
-      std::abort();
-    }
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  if (korvan::fuzzing::arrays_beyond(text, kMaxFuzzArrayBytes)) return 0;
+  const korvan::testing::ReadingOutcome whole = korvan::testing::read_text(text);
+  const korvan::testing::ReadingOutcome pieces = korvan::testing::read_text(text, true);
+  if (!pieces.same(whole)) {
+    std::fprintf(stderr, "reading in pieces differs:\nin one piece: %s%s\n%s\nin pieces: %s%s\n%s\n",
+                 whole.console.c_str(), whole.stop.c_str(), whole.warnings.c_str(), pieces.console.c_str(),
+                 pieces.stop.c_str(), pieces.warnings.c_str());
+    std::abort();
   }
   return 0;
 }
