@@ -133,8 +133,7 @@ std::size_t ChainedText::read(char* into, std::size_t room) {
   while (part_ < parts_.size()) {
     const std::string& part = parts_[part_];
     if (at_ < part.size()) {
-      const std::size_t n = std::min(room, part.size() - at_);
-      std::memcpy(into, part.data() + at_, n);
+      const std::size_t n = part.copy(into, room, at_);
       at_ += n;
       return n;
     }
