@@ -117,7 +117,12 @@ void BM_ReadSurvey(benchmark::State& state) {
 }
 
 // Each iteration reads 200 MB or more; a few of them are enough.
-BENCHMARK(BM_ReadSurvey)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3)->DisplayAggregatesOnly();
+BENCHMARK(BM_ReadSurvey)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->DisplayAggregatesOnly();
 
 // The median repetition's rate, and the largest peak, against the targets.
 void print_verdict() {

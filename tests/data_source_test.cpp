@@ -245,7 +245,8 @@ TEST(DataSources, EndlessInputsStopAtOnce) {
       {"y\n",
        "Stop: error reading number of soundings from \"-\".\n-:1:1: the number of soundings \"y\" is not a whole "
        "number"},
-      {std::string(4096, 'x'), "Stop: error reading number of soundings from \"-\".\n-:1:1: a line of more than 16 MiB"},
+      {std::string(4096, 'x'),
+       "Stop: error reading number of soundings from \"-\".\n-:1:1: a line of more than 16 MiB"},
   };
   for (const auto& [bytes, stop] : cases) {
     const Pipe pipe(bytes, true);

@@ -403,7 +403,7 @@ TEST(ReaderMessages, IndexAbove99InALocation) {
 // messages of both kinds.
 TEST(ReaderMessages, SoundingAbove99999InMessages) {
   std::string soundings;
-  soundings.reserve(100000 * 40);
+  soundings.reserve(std::size_t{100000} * 40);
   for (int i = 0; i < 100000; ++i) soundings += "0 0 1\n1 1\n1 0 z 1\n1 0 0 0 z 1 i 0\n";
   const ReadingOutcome all = read_text("100000\n" + soundings);
   EXPECT_EQ(all.console, " ***** soundings read from \"d.prd\".\n");

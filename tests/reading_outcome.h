@@ -55,7 +55,7 @@ inline std::string stored_values(const reader::SoundingArrays& a) {
 
 // Reads `text` as the data file `name`. With `in_pieces`, the text is read
 // in pieces as small as may be, as a large file would be.
-inline ReadingOutcome read_text(std::string text, bool in_pieces = false, std::string name = "d.prd") {
+inline ReadingOutcome read_text(std::string text, bool in_pieces = false, const std::string& name = "d.prd") {
   ReadingOutcome outcome;
   textio::Console console(&outcome.console);
   textio::DataSource data = textio::DataSource::from_bytes(name, std::move(text));
