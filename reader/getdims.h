@@ -4,6 +4,7 @@
 // (the checks of the column layout, and the soundings unlike their labels).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -47,11 +48,46 @@ class Scan {
   Scan& operator=(const Scan&) = delete;
 
   bool more() const { return true; }
-  void sounding(const Place& place, const SoundingEntry& e, const EntryReader& in);
-  void frequency(const Place& place, const FrequencyEntry& e, const EntryReader& in);
-  void transmitter(const Place& place, const TransmitterEntry& e, const EntryReader& in);
-  void receiver(const Place& place, const ReceiverEntry& e, const EntryReader& in);
-  void end_sounding(const Place& place);
+  // Mostly a sounding is like sounding 1 and leaves nothing empty: each of
+  // these is then a few comparisons, inline; the rest is out of line.
+  void sounding(const Place& place, const SoundingEntry& e, const EntryReader& in) {
+    reading_.largest.maxfreq = std::max(reading_.largest.maxfreq, e.nfreq);
+    if (in.nulls() != 0) note_empty(0b11, place, in);
+    noted_ = {};
+    if (first_ == nullptr) return keep_first(e);
+    sounding_line_ = in.entry_line();
+    if (e.nfreq != first_->nfreq()) reading_.layout.fail(LayoutOrder::frequencies(), LayoutCheck::frequencies);
+  }
+  void frequency(const Place& place, const FrequencyEntry& e, const EntryReader&) {
+    reading_.largest.maxtx = std::max(reading_.largest.maxtx, e.ntx);
+    if (reading_first_) return keep_first(e);
+    if (place.ifreq > first_->nfreq()) return;
+    const FrequencyEntry& label = first_->frequencies[static_cast<std::size_t>(place.ifreq - 1)];
+    if (e.ntx != label.ntx) reading_.layout.fail(order_.transmitters(place.ifreq), LayoutCheck::transmitters);
+    if (e.freq != label.freq) note_frequency(place, e.freq);
+  }
+  void transmitter(const Place& place, const TransmitterEntry& e, const EntryReader& in) {
+    reading_.largest.maxrx = std::max(reading_.largest.maxrx, e.nrx);
+    if (place.it == 1 && place.ifreq == 1 && in.nulls() != 0) note_empty(0b10, place, in);
+    if (reading_first_) return keep_first(e);
+    if (!in_first(place.ifreq, place.it)) return;
+    if (e.nrx != 1) reading_.layout.fail(order_.receivers(place.ifreq, place.it), LayoutCheck::receivers);
+    if (e.orientation != first_->transmitter(place.ifreq, place.it).orientation) note_orientation(place, e.orientation);
+  }
+  void receiver(const Place& place, const ReceiverEntry& e, const EntryReader& in) {
+    if (place.ir == 1 && in.nulls() != 0) note_empty(0b110000000, place, in);
+    if (const std::optional<textio::TextPosition> further = in.further_value()) note_ignored(place, *further, in);
+    if (reading_first_) return keep_first(e);
+    // Past a faulty value of sounding 1 only its structure was read, and its
+    // receivers were not kept.
+    if (place.ir != 1 || !in_first(place.ifreq, place.it) || !first_->has_receiver(place.ifreq, place.it)) return;
+    const char label = first_->receiver(place.ifreq, place.it).component;
+    if (e.component != label) note_component(place, e.component, label);
+  }
+  void end_sounding(const Place&) {
+    ++reading_.soundings;
+    if (reading_first_) first_read();
+  }
   bool value_fault(const Fault& fault) {
     if (!reading_.deferred) reading_.deferred = fault;
     return true;
@@ -67,8 +103,17 @@ class Scan {
     return ifreq <= first_->nfreq() && it <= first_->ntx(ifreq);
   }
   void note_empty(std::uint32_t shown, const Place& place, const EntryReader& in);
-  void compare_labels(const Place& place, const FrequencyEntry* f, const TransmitterEntry* t,
-                      const ReceiverEntry* r);
+  void note_ignored(const Place& place, const textio::TextPosition& further, const EntryReader& in);
+  void note_frequency(const Place& place, float frequency);
+  void note_orientation(const Place& place, char orientation);
+  void note_component(const Place& place, char has, char label);
+  // Counts the sounding in `note` once; the first time, returns it to fill.
+  LabelNote* note(LabelNote& note, bool& noted, const Place& place);
+  void keep_first(const SoundingEntry& e);
+  void keep_first(const FrequencyEntry& e);
+  void keep_first(const TransmitterEntry& e);
+  void keep_first(const ReceiverEntry& e);
+  void first_read();
 
   Reading reading_;
   const FirstSounding* first_;
@@ -77,10 +122,13 @@ class Scan {
   LayoutOrder order_;
   std::uint64_t sounding_line_ = 0;
   // Which notes the current sounding has made already.
-  bool noted_frequency_ = false;
-  bool noted_orientation_ = false;
-  bool noted_lacking_ = false;
-  bool noted_both_ = false;
+  struct Noted {
+    bool frequency = false;
+    bool orientation = false;
+    bool lacking = false;
+    bool both = false;
+  };
+  Noted noted_;
 };
 
 }  // namespace korvan::reader::getdims_mod

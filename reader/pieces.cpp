@@ -40,18 +40,31 @@ bool blank_line(std::string_view line) { return line.find_first_not_of(" \t\r") 
 }  // namespace
 
 PieceCutter::PieceCutter(textio::DataSource& data, std::string_view first_bytes, std::size_t piece_bytes)
-    : data_(data), piece_bytes_(std::max<std::size_t>(piece_bytes, 1)) {
-  capacity_ = std::max(first_bytes.size(), piece_bytes_ + piece_bytes_ / 4);
-  buffer_ = std::make_unique<char[]>(capacity_ + textio::kRecordPadding);
+    : data_(data), piece_bytes_(std::max<std::size_t>(piece_bytes, 1)), standard_(piece_bytes_ + piece_bytes_ / 4) {
+  capacity_ = std::max(first_bytes.size(), standard_);
+  buffer_ = buffer(capacity_);
   std::memcpy(buffer_.get(), first_bytes.data(), first_bytes.size());
   size_ = first_bytes.size();
   std::memset(buffer_.get() + size_, 0, textio::kRecordPadding);
 }
 
+std::unique_ptr<char[]> PieceCutter::buffer(std::size_t capacity) {
+  if (capacity == standard_ && !spare_.empty()) {
+    std::unique_ptr<char[]> kept = std::move(spare_.back());
+    spare_.pop_back();
+    return kept;
+  }
+  return std::make_unique_for_overwrite<char[]>(capacity + textio::kRecordPadding);
+}
+
+void PieceCutter::recycle(Piece piece) {
+  if (piece.capacity == standard_ && piece.bytes) spare_.push_back(std::move(piece.bytes));
+}
+
 // Reads until the buffer holds `wanted` bytes or the text ends.
 bool PieceCutter::read_more(std::size_t wanted) {
   if (wanted > capacity_) {
-    auto bigger = std::make_unique<char[]>(wanted + textio::kRecordPadding);
+    auto bigger = buffer(wanted);
     std::memcpy(bigger.get(), buffer_.get(), size_);
     buffer_ = std::move(bigger);
     capacity_ = wanted;
@@ -112,18 +125,22 @@ std::optional<Piece> PieceCutter::next() {
   if (!cut) {
     // The text has ended: the rest is the last piece.
     piece.size = size_;
+    piece.capacity = capacity_;
     piece.last = true;
     piece.bytes = std::move(buffer_);
-    buffer_ = std::make_unique<char[]>(textio::kRecordPadding);
+    buffer_ = buffer(0);
     capacity_ = size_ = 0;
     return piece;
   }
   // The bytes after the cut begin the next piece.
-  auto rest = std::make_unique<char[]>(capacity_ + textio::kRecordPadding);
+  const std::size_t next_capacity = std::max(standard_, size_ - *cut);
+  auto rest = buffer(next_capacity);
   std::memcpy(rest.get(), buffer_.get() + *cut, size_ - *cut);
   piece.size = *cut;
+  piece.capacity = capacity_;
   piece.bytes = std::move(buffer_);
   buffer_ = std::move(rest);
+  capacity_ = next_capacity;
   size_ -= *cut;
   std::memset(buffer_.get() + size_, 0, textio::kRecordPadding);
   return piece;

@@ -30,7 +30,8 @@ namespace korvan::reader {
 struct Piece {
   std::unique_ptr<char[]> bytes;
   std::size_t size = 0;
-  bool last = false;  // it ends where the text ends
+  std::size_t capacity = 0;  // of bytes, padding not counted
+  bool last = false;         // it ends where the text ends
 };
 
 // Cuts the text into pieces of about `piece_bytes`, from `first_bytes` (read
@@ -45,18 +46,24 @@ class PieceCutter {
   std::optional<Piece> next();
   bool stuck() const { return stuck_; }
   std::string_view held() const { return {buffer_.get(), size_}; }
+  // A piece walked and joined: its bytes serve again, so that new ones
+  // need not be asked of the system (and faulted in) for every piece.
+  void recycle(Piece piece);
 
  private:
+  std::unique_ptr<char[]> buffer(std::size_t capacity);
   bool read_more(std::size_t wanted);
   std::optional<std::size_t> find_cut(std::size_t from) const;
 
   textio::DataSource& data_;
   std::size_t piece_bytes_;
+  std::size_t standard_;  // the capacity of every buffer but an overlong one
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t size_ = 0;
   bool ended_ = false;
   bool stuck_ = false;
+  std::vector<std::unique_ptr<char[]>> spare_;
 };
 
 // The bytes of pieces and of the cutter followed by the rest of the data:

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cctype>
 #include <limits>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,7 @@ constexpr std::int64_t kSampleSoundings = 16;
 constexpr std::size_t kSmallestPieceBytes = 256;
 constexpr std::size_t kFirstBuffer = std::size_t{64} << 10;
 // Pieces cut ahead of the one being joined: enough to keep both threads busy.
-constexpr std::size_t kPiecesAhead = 4;
+constexpr std::size_t kPiecesAhead = 3;
 
 void configure(EntryReader& in, const ReadOptions& options) {
   if (options.exact_coordinates) in.read_exact_coordinates();
@@ -92,6 +93,10 @@ class SurveyReading {
   PieceResult walk_piece(const Piece& piece) const;
   void join(PieceResult& piece);
   void in_one_piece(std::vector<std::string> parts);
+  // A store for a piece: one given back by a piece joined before, whose
+  // memory is ready, or a new one.
+  std::optional<ArraysStore> piece_store(std::int64_t capacity) const;
+  void give_back(std::optional<ArraysStore>& store);
 
   textio::DataSource& data_;
   const ReadOptions& options_;
@@ -101,7 +106,32 @@ class SurveyReading {
   bool out_of_memory_ = false;
   double bytes_per_sounding_ = 0;
   std::size_t pieces_ = 1;
+  mutable std::mutex spare_mutex_;
+  mutable std::vector<ArraysStore> spare_stores_;
 };
+
+std::optional<ArraysStore> SurveyReading::piece_store(std::int64_t capacity) const {
+  {
+    const std::lock_guard lock(spare_mutex_);
+    if (!spare_stores_.empty()) {
+      std::optional<ArraysStore> store(std::move(spare_stores_.back()));
+      spare_stores_.pop_back();
+      store->keep(0);
+      if (store->room(capacity)) return store;
+      return std::nullopt;
+    }
+  }
+  std::optional<ArraysStore> store(std::in_place, options_.exact_coordinates);
+  if (!store->make(*scan_.first(), capacity)) return std::nullopt;
+  return store;
+}
+
+void SurveyReading::give_back(std::optional<ArraysStore>& store) {
+  if (!store) return;
+  const std::lock_guard lock(spare_mutex_);
+  spare_stores_.push_back(std::move(*store));
+  store.reset();
+}
 
 // The header and the first soundings, read as they come.
 void SurveyReading::first_soundings(textio::InputUnit& unit) {
@@ -140,11 +170,8 @@ PieceResult SurveyReading::walk_piece(const Piece& piece) const {
   configure(in, options_);
   Scan scan(scan_.first());
   if (storing_) {
-    result.store.emplace(options_.exact_coordinates);
-    if (!result.store->make(*scan_.first(), room_for(piece.size, bytes_per_sounding_))) {
-      result.out_of_memory = true;
-      result.store.reset();
-    }
+    result.store = piece_store(room_for(piece.size, bytes_per_sounding_));
+    result.out_of_memory = !result.store;
   }
   Load load(scan, result.store ? &*result.store : nullptr);
   EntryWalk walk(in, load);
@@ -175,6 +202,7 @@ void SurveyReading::join(PieceResult& piece) {
     storing_ = false;
     out_of_memory_ = true;
   }
+  give_back(piece.store);
 }
 
 void SurveyReading::pieces(std::string_view first_bytes) {
@@ -201,6 +229,7 @@ void SurveyReading::pieces(std::string_view first_bytes) {
     }
     ++pieces_;
     join(result);
+    cutter.recycle(std::move(piece));
     if (scan_.reading().fault || data_.failed()) return;
   }
   if (cutter.stuck()) in_one_piece({std::string(cutter.held())});

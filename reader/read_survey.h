@@ -20,7 +20,7 @@ namespace korvan::reader {
 
 // Text from this size on is shared between threads, in pieces of this size.
 inline constexpr std::uint64_t kPiecesFromBytes = std::uint64_t{16} << 20;
-inline constexpr std::size_t kPieceBytes = std::size_t{2} << 20;
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 
 struct ReadOptions {
   bool exact_coordinates = false;  // keep the coordinates in double precision too
