@@ -24,6 +24,9 @@ struct ConversionOptions {
   OutputFormat format = OutputFormat::vask;
   std::optional<std::string> plot_name;    // --plot: the picture drawn after the rows file
   bool strict = false;                     // --strict: what would be a warning stops the run
+  // Not an option: standard output was closed when the process started
+  // (main has opened it on /dev/null since), so "-o -" has nowhere to go.
+  bool standard_output_closed = false;
 };
 
 // Runs one conversion in the current directory. With a data name given, the
