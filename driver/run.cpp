@@ -169,22 +169,22 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   } else {
     write_vask_layout(*arrays, dims.nsound, plan, name, out, output);
   }
-  // "Done." only once every byte is in the file (and the picture drawn).
+  // "Done." only once every byte is in its place (and the picture drawn).
   if (out.flush() != IoStatus::ok) stop_for_lost_record(out, output);
-  outputs.keep_rows();
   outputs.draw_picture(*arrays, plan);
-  console.write_record(" Done.");
-  // Closing a file that replaced an older one can keep the system busy for
-  // a while (some file systems start writing it out then); another thread
-  // gives the arrays' memory back meanwhile, which the end of the run would
-  // do after it.
+  // Putting a file in the place of an older one, and closing one that
+  // replaced an older one, can keep the system busy for a while (some file
+  // systems start writing it out then); another thread gives the arrays'
+  // memory back meanwhile, which the end of the run would do after it.
+  std::optional<std::jthread> release;
   try {
-    std::thread release([&arrays] { arrays.reset(); });
-    out.close();
-    release.join();
+    release.emplace([&arrays] { arrays.reset(); });
   } catch (const std::system_error&) {
-    out.close();  // no thread to be had: both in turn, as ever
+    // No thread to be had: the arrays go at the end of the run, as ever.
   }
+  outputs.put_in_place();
+  console.write_record(" Done.");
+  out.close();
 }
 
 }  // namespace korvan::driver

@@ -38,7 +38,14 @@ bool same(const std::optional<textio::FileIdentity>& a, const std::optional<text
 textio::OutputFile open_or_stop(const std::string& what, const std::string& name) {
   std::variant<textio::OutputFile, int> opened = textio::open_output_file(name);
   if (const int* error = std::get_if<int>(&opened)) stop_opening(what, name, system_text(*error));
-  return std::move(std::get<textio::OutputFile>(opened));
+  return std::get<textio::OutputFile>(std::move(opened));
+}
+
+// The data file as the run reads it. A "-" typed at the prompt names a file
+// called "-".
+std::optional<textio::FileIdentity> data_identity(const std::string& data_name, bool typed_name) {
+  if (data_name == "-" && !typed_name) return textio::identity_of_descriptor(STDIN_FILENO);
+  return textio::identity_of_existing(data_name);
 }
 
 }  // namespace
@@ -47,10 +54,8 @@ RunOutputs::RunOutputs(const ConversionOptions& options, const std::string& rows
                        bool typed_name)
     : rows_name_(rows_name),
       rows_of_options_(options.output_name.has_value() || options.format != OutputFormat::vask),
-      plot_name_(options.plot_name) {
-  // A "-" typed at the prompt names a file called "-".
-  data_ = data_name == "-" && !typed_name ? textio::identity_of_descriptor(STDIN_FILENO)
-                                          : textio::identity_of_existing(data_name);
+      plot_name_(options.plot_name),
+      data_(data_identity(data_name, typed_name)) {
   const bool to_standard_output = rows_name == "-";
   if (to_standard_output && options.standard_output_closed) {
     stop_opening("file", rows_name, "standard output is closed");
@@ -99,22 +104,28 @@ void RunOutputs::open_rows(textio::OutputUnit& out) {
   if (out.attach(fd) != textio::IoStatus::ok) stop(out.error_text());
 }
 
-void RunOutputs::keep_rows() {
-  if (!rows_file_) return;
-  if (const int error = rows_file_->put_in_place()) {
-    estop("error replacing file \"" + rows_name_ + "\"", {rows_name_ + ": " + system_text(error)});
+void RunOutputs::draw_picture(const reader::SoundingArrays& arrays, const ColumnPlan& plan) {
+  if (!plot_name_) return;
+  const std::string& name = *plot_name_;
+  picture_file_.emplace(open_or_stop("picture", name));
+  if (const std::optional<std::string> failure = draw_survey(name, picture_file_->descriptor(), arrays, plan)) {
+    picture_file_.reset();
+    put_in_place();
+    estop("error writing picture \"" + name + "\"", {name + ": " + *failure});
   }
 }
 
-void RunOutputs::draw_picture(const reader::SoundingArrays& arrays, const ColumnPlan& plan) const {
-  if (!plot_name_) return;
-  const std::string& name = *plot_name_;
-  textio::OutputFile file = open_or_stop("picture", name);
-  std::optional<std::string> failure = draw_survey(name, file.descriptor(), arrays, plan);
-  if (!failure) {
-    if (const int error = file.put_in_place()) failure = system_text(error);
+void RunOutputs::put_in_place() {
+  if (rows_file_) {
+    if (const int error = rows_file_->put_in_place()) {
+      estop("error replacing file \"" + rows_name_ + "\"", {rows_name_ + ": " + system_text(error)});
+    }
   }
-  if (failure) estop("error writing picture \"" + name + "\"", {name + ": " + *failure});
+  if (picture_file_) {
+    if (const int error = picture_file_->put_in_place()) {
+      estop("error writing picture \"" + *plot_name_ + "\"", {*plot_name_ + ": " + system_text(error)});
+    }
+  }
 }
 
 }  // namespace korvan::driver

@@ -30,10 +30,11 @@ class RunOutputs {
 
   // Opens the rows file for `out`, after the "Writing converted data" line.
   void open_rows(textio::OutputUnit& out);
-  // Puts the rows file in its place once `out` has flushed its last byte.
-  void keep_rows();
-  // Draws the --plot picture and puts it in its place.
-  void draw_picture(const reader::SoundingArrays& arrays, const ColumnPlan& plan) const;
+  // Draws the --plot picture, once the rows are written whole. Where it
+  // fails, the rows file is put in its place before the run stops.
+  void draw_picture(const reader::SoundingArrays& arrays, const ColumnPlan& plan);
+  // Puts the rows file, then the picture, in its place.
+  void put_in_place();
 
  private:
   std::string rows_name_;
@@ -41,6 +42,7 @@ class RunOutputs {
   std::optional<std::string> plot_name_;
   std::optional<textio::FileIdentity> data_;
   std::optional<textio::OutputFile> rows_file_;
+  std::optional<textio::OutputFile> picture_file_;
 };
 
 }  // namespace korvan::driver

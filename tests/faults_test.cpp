@@ -234,6 +234,10 @@ TEST(Faults, NothingLostAtTheEdges) {
       {"-o a writable file in a directory that takes no temporary: written in place",
        "chmod 666 earlier.out; chmod 555 .", "-o earlier.out data.prd", done, "", 0,
        {{"earlier.out", {rows, "", 0666}}}, true},
+      {"picture refused while written: the rows put in place, the earlier picture kept",
+       "printf earlier > map.svg; ulimit -f 8", "-o earlier.out --plot map.svg data.prd",
+       dialogue_until_writing("data.prd", "earlier.out") + "Stop: error writing picture \"map.svg\".\n",
+       "korvan2col: map.svg: File too large\n", 1, {{"earlier.out", {rows}}, {"map.svg", {"earlier"}}}},
       {"-o a device: written in place", "", "-o /dev/null data.prd",
        dialogue_until_writing("data.prd", "/dev/null") + "Done.\n", "", 0},
   };
