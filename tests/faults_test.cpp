@@ -176,6 +176,8 @@ TEST(Faults, NothingLostAtTheEdges) {
       // 2. The data file as standard input.
       {"-o onto the file standard input is", "", "-o data.prd - < data.prd",
        std::string(kBanner) + "Stop: output file \"data.prd\" is the data file.\n", "", 1},
+      {"-o a /proc/self/fd name of the data file", "", "-o /proc/self/fd/0 - < data.prd",
+       std::string(kBanner) + "Stop: output file \"/proc/self/fd/0\" is the data file.\n", "", 1},
       // 3. The plain run of a data file named vask.out.
       {"plain run of a data file named vask.out", "cp data.prd vask.out", "vask.out",
        dialogue_until_writing("vask.out", "vask.out") + "Stop: error opening file \"vask.out\" for output.\n",
