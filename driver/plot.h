@@ -30,10 +30,10 @@ class SurveyView {
   virtual float value(std::size_t column, std::int64_t i) const = 0;
 };
 
-// Writes the picture to `path`. nullopt when written; else the system's reason in words
-// (e.g. "Is a directory", "No space left on device"), for a message like "korvan2col: out.png: Is a directory".
-// A picture that could not be written whole is removed.
-std::optional<std::string> write_picture(const std::string& path, PictureKind kind, const SurveyView& survey);
+// Writes the picture to the file open for writing on `fd` (left open). nullopt when written; else the
+// system's reason in words (e.g. "No space left on device"), for a message like
+// "korvan2col: out.png: No space left on device".
+std::optional<std::string> write_picture(int fd, PictureKind kind, const SurveyView& survey);
 
 // The pieces below are the picture's geometry, open to the tests so that
 // they can find things on it.

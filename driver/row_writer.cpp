@@ -1,9 +1,8 @@
 // Every row has the layout of sounding 1 (the checks made sure it exists in
 // every sounding); the values come from the sounding being written.
 //
-// Rows are rendered in chunks straight into their final layout, which the
-// compiled row format gives; the chunk pipeline shares the rendering between
-// two threads for large files.
+// Rows are rendered in chunks straight into their final layout; the chunk
+// pipeline shares the rendering between two threads for large files.
 #include "driver/row_writer.h"
 
 #include <cstring>
@@ -13,7 +12,6 @@
 #include "driver/output_records.h"
 #include "textio/fixed_format.h"
 #include "textio/text_helpers.h"
-#include "textio/format.h"
 
 namespace korvan::driver {
 namespace {
@@ -22,10 +20,16 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kCoordinateWidth = 15;
 constexpr std::size_t kFieldWidth = std::tuple_size_v<Field>;
 
+// Where each field of a row starts, and the row's length without its line end.
+struct RowLayout {
+  std::vector<std::size_t> starts;
+  std::size_t record_length = 0;
+};
+
 // Rows of one length, so that a chunk goes to the file as one block.
 class VaskRows final : public ChunkedRows {
  public:
-  VaskRows(const reader::SoundingArrays& a, const ColumnPlan& plan, const textio::Format::TextLayout& layout,
+  VaskRows(const reader::SoundingArrays& a, const ColumnPlan& plan, const RowLayout& layout,
            const std::vector<std::size_t>& lengths, textio::OutputUnit& out, std::string_view file_name)
       : a_(a), plan_(plan), layout_(layout), lengths_(lengths), out_(out), file_name_(file_name) {}
 
@@ -75,7 +79,7 @@ class VaskRows final : public ChunkedRows {
 
   const reader::SoundingArrays& a_;
   const ColumnPlan& plan_;
-  const textio::Format::TextLayout& layout_;
+  const RowLayout& layout_;
   const std::vector<std::size_t>& lengths_;  // each field's width
   textio::OutputUnit& out_;
   const std::string_view file_name_;
@@ -86,16 +90,18 @@ class VaskRows final : public ChunkedRows {
 void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, const ColumnPlan& plan,
                 std::vector<Field>& fields_a, textio::OutputUnit& out, std::string_view file_name) {
   if (nsound < 1) return;
-  // The row format text, built from the number of fields; every row has the
-  // same number, so it is built and compiled once.
-  const std::size_t counter = plan.size() + 1;
-  const std::string count = textio::integer_text(static_cast<std::int64_t>(counter), 9);
-  const std::optional<textio::Format> row_format = textio::Format::compile("(2(1X,A15)," + count + "(1X,A12))");
+  // Every field follows one blank: x and y in 15 characters, then the height
+  // and each data column in the width of fields_a's texts. Every row has the
+  // same fields, so their places are worked out once.
   std::vector<std::size_t> lengths = {kCoordinateWidth, kCoordinateWidth};
-  lengths.resize(counter + 2, fields_a.empty() ? kFieldWidth : fields_a[0].size());
-  const std::optional<textio::Format::TextLayout> layout = row_format->text_layout(lengths);
+  lengths.resize(plan.size() + 3, fields_a.empty() ? kFieldWidth : fields_a[0].size());
+  RowLayout layout;
+  for (const std::size_t length : lengths) {
+    layout.starts.push_back(layout.record_length + 1);
+    layout.record_length += 1 + length;
+  }
 
-  VaskRows rows(a, plan, *layout, lengths, out, file_name);
+  VaskRows rows(a, plan, layout, lengths, out, file_name);
   render_and_write(rows, nsound);
 }
 

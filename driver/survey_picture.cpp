@@ -38,14 +38,14 @@ class ArraysView : public SurveyView {
 
 }  // namespace
 
-std::optional<std::string> draw_survey(const std::string& path, const reader::SoundingArrays& arrays,
+std::optional<std::string> draw_survey(const std::string& name, int fd, const reader::SoundingArrays& arrays,
                                        const ColumnPlan& plan) {
-  const std::optional<PictureKind> kind = picture_kind(path);
+  const std::optional<PictureKind> kind = picture_kind(name);
   if (!kind) return "the name ends in neither .png, .svg nor .pdf";
-  return write_picture(path, *kind, ArraysView(arrays, plan));
+  return write_picture(fd, *kind, ArraysView(arrays, plan));
 }
 #else
-std::optional<std::string> draw_survey(const std::string&, const reader::SoundingArrays&, const ColumnPlan&) {
+std::optional<std::string> draw_survey(const std::string&, int, const reader::SoundingArrays&, const ColumnPlan&) {
   return "this korvan2col was built without cairo, which draws the pictures";
 }
 #endif

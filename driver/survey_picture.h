@@ -10,9 +10,9 @@
 
 namespace korvan::driver {
 
-// Draws the picture to `path` (its kind from the name's ending). nullopt
-// when drawn; else why not, in words.
-std::optional<std::string> draw_survey(const std::string& path, const reader::SoundingArrays& arrays,
+// Draws the picture into the file open on `fd`, its kind from the ending of
+// `name`. nullopt when drawn; else why not, in words.
+std::optional<std::string> draw_survey(const std::string& name, int fd, const reader::SoundingArrays& arrays,
                                        const ColumnPlan& plan);
 
 }  // namespace korvan::driver

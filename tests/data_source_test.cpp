@@ -139,6 +139,7 @@ TEST(DataSources, TheTextOfEachWay) {
     Via via;
     std::string bytes;
     std::string text;
+    std::uint64_t padding = 0;  // zero bytes passed over after the last gzip member
   };
   const Case cases[] = {
       {"regular file", Via::file, text, text},
@@ -153,14 +154,19 @@ TEST(DataSources, TheTextOfEachWay) {
       {"gzip on standard input from a file", Via::standard_input_file, gz, text},
       {"gzip on a pipe", Via::standard_input_pipe, gz, text},
       {"two gzip members", Via::file, gz + gzip(dir, "3 4\n"), text + "3 4\n"},
-      {"trailing garbage after a gzip member", Via::standard_input_pipe, gz + "junk", text},
+      {"zero padding after the last member", Via::file, gz + std::string(10240, '\0'), text, 10240},
+      {"zero padding on a pipe", Via::standard_input_pipe, gz + gzip(dir, "3 4\n") + std::string(3, '\0'),
+       text + "3 4\n", 3},
       {"byte-order mark passed over", Via::file, "\xEF\xBB\xBF" + text, text},
       {"byte-order mark on a pipe", Via::standard_input_pipe, "\xEF\xBB\xBF" + text, text},
       {"Ctrl-Z ends the text", Via::file, "1 2\n3\x1a" "4\n", "1 2\n3"},
       {"Ctrl-Z in a gzip file", Via::file, gzip(dir, "1 2\n\x1a" "3\n"), "1 2\n"},
   };
   for (const Case& c : cases) {
-    give(dir, c.via, c.bytes, [&](DataSource& data) { EXPECT_EQ(read_all(data), c.text) << c.label; });
+    give(dir, c.via, c.bytes, [&](DataSource& data) {
+      EXPECT_EQ(read_all(data), c.text) << c.label;
+      EXPECT_EQ(data.padding_bytes(), c.padding) << c.label;
+    });
   }
 }
 
@@ -193,6 +199,10 @@ TEST(DataSources, DataThatCannotBeReadStopTheReading) {
   const std::string gz = gzip(dir, faulty);
   std::string bad_check = gz;
   bad_check[gz.size() - 5] ^= 1;
+  std::string bad_magic = gz;
+  bad_magic[0] = '\x1e';
+  std::string bad_method = gz;
+  bad_method[2] = '\x07';
   const std::string unreadable = "Stop: error opening predicted data file \"NAME\".\nNAME: ";
   struct Case {
     const char* label;
@@ -207,6 +217,19 @@ TEST(DataSources, DataThatCannotBeReadStopTheReading) {
        unreadable + "compressed data is truncated"},
       {"corrupt gzip on a pipe", Via::standard_input_pipe, bad_check,
        unreadable + "compressed data is corrupt (incorrect data check)"},
+      {"corrupt second member", Via::file, gz + bad_check, unreadable + "compressed data is corrupt (incorrect data check)"},
+      {"second member of an unknown method", Via::file, gz + bad_method,
+       unreadable + "compressed data is corrupt (unknown compression method)"},
+      {"second member without its magic", Via::standard_input_pipe, gz + bad_magic,
+       unreadable + "compressed data is corrupt (unexpected bytes after member 1)"},
+      {"junk after two members", Via::file, gz + gz + "junk",
+       unreadable + "compressed data is corrupt (unexpected bytes after member 2)"},
+      {"one byte after a member", Via::file, gz + "\x1f",
+       unreadable + "compressed data is corrupt (unexpected bytes after member 1)"},
+      {"a byte after zero padding", Via::standard_input_pipe, gz + std::string(5000, '\0') + "x",
+       unreadable + "compressed data is corrupt (unexpected bytes after member 1)"},
+      {"a member after zero padding", Via::file, gz + std::string(3, '\0') + gz,
+       unreadable + "compressed data is corrupt (unexpected bytes after member 1)"},
       {"binary start of a pipe", Via::standard_input_pipe, "1\n" + std::string(kHintBytes - 3, '\n') + '\0',
        unreadable + "the data look binary (NUL bytes), not like a text file of soundings"},
       {"binary start of a FIFO", Via::fifo, "\x01\x02" + std::string(3, '\0'),

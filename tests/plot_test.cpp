@@ -1,18 +1,21 @@
 // The survey picture: the kind a file name asks for, how columns share
 // panels, round ticks, each kind written whole, a lone spike among many
-// soundings reaching the picture, the reason for a path that cannot be
-// written, and --plot as the user sees it beside an unchanged conversion.
+// soundings reaching the picture, the reason for a file that refuses the
+// picture, and --plot as the user sees it beside an unchanged conversion.
 // Built only with cairo.
 #if KORVAN_HAVE_CAIRO
 
 #include <cairo.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -126,11 +129,21 @@ TEST(PlotLayout, OneToTenPanelsFitTheImageApartAndReadable) {
   }
 }
 
+// The picture written into a new file at `path`.
+std::optional<std::string> write_picture_file(const std::filesystem::path& path, PictureKind kind,
+                                              const SurveyView& survey) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return "cannot open " + path.string();
+  std::optional<std::string> failure = write_picture(fd, kind, survey);
+  ::close(fd);
+  return failure;
+}
+
 TEST(PlotPicture, EachKindIsWrittenWhole) {
   ScratchDir dir;
   const LineSurvey survey(500, kPair, kWave);
   for (const char* name : {"out.png", "out.svg", "out.pdf"}) {
-    ASSERT_EQ(write_picture(dir.file(name).string(), *picture_kind(name), survey), std::nullopt) << name;
+    ASSERT_EQ(write_picture_file(dir.file(name), *picture_kind(name), survey), std::nullopt) << name;
   }
   EXPECT_EQ(dir.read("out.svg").rfind("<?xml", 0), 0u);
   EXPECT_NE(dir.read("out.svg").find("<svg"), std::string::npos);
@@ -156,7 +169,7 @@ TEST(PlotPicture, OddSurveysStillDraw) {
   };
   ScratchDir dir;
   for (const LineSurvey& survey : cases) {
-    EXPECT_EQ(write_picture(dir.file("odd.png").string(), PictureKind::png, survey), std::nullopt);
+    EXPECT_EQ(write_picture_file(dir.file("odd.png"), PictureKind::png, survey), std::nullopt);
   }
 }
 
@@ -167,7 +180,7 @@ TEST(PlotPicture, OneSpikeAmongManySoundingsShows) {
     return i == kSpike ? 50.0f : static_cast<float>(std::sin(0.001 * static_cast<double>(i)));
   });
   ScratchDir dir;
-  ASSERT_EQ(write_picture(dir.file("spike.png").string(), PictureKind::png, survey), std::nullopt);
+  ASSERT_EQ(write_picture_file(dir.file("spike.png"), PictureKind::png, survey), std::nullopt);
 
   cairo_surface_t* png = cairo_image_surface_create_from_png(dir.file("spike.png").c_str());
   ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
@@ -191,18 +204,14 @@ TEST(PlotPicture, OneSpikeAmongManySoundingsShows) {
   for (const int column : blue_columns) EXPECT_NEAR(column, expected, 1);
 }
 
-TEST(PlotPicture, UnwritablePathGivesTheReasonAndLeavesNoFile) {
-  ScratchDir dir;
-  std::filesystem::create_directory(dir.file("taken.png"));
-  const std::pair<std::string, std::string> cases[] = {
-      {dir.file("taken.png").string(), "Is a directory"},
-      {dir.file("missing/out.pdf").string(), "No such file or directory"},
-  };
+TEST(PlotPicture, RefusedWritesGiveTheReason) {
   const LineSurvey survey(10, kPair, kWave);
-  for (const auto& [path, reason] : cases) {
-    EXPECT_EQ(write_picture(path, *picture_kind(path), survey), reason);
+  for (const PictureKind kind : {PictureKind::png, PictureKind::svg, PictureKind::pdf}) {
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    EXPECT_EQ(write_picture(full, kind, survey), "No space left on device");
+    ::close(full);
   }
-  EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.png")));
 }
 
 std::string file_bytes(const std::filesystem::path& path) {
@@ -254,8 +263,9 @@ TEST(PlotOption, PictureBesideAnUnchangedConversion) {
       {"PNG", "x.png", writing + "Done.\n", "", 0, true, "PNG 1600x1200"},
       {"SVG", "x.svg", writing + "Done.\n", "", 0, true, "SVG"},
       {"PDF", "x.pdf", writing + "Done.\n", "", 0, true, "PDF"},
-      {"a directory in the way", "dir.png", writing + "Stop: error writing picture \"dir.png\".\n",
-       "korvan2col: dir.png: Is a directory\n", 1, true, "a directory"},
+      {"a directory in the way, found before reading", "dir.png",
+       "Converting from KORVAN predicted data format.\nStop: error opening picture \"dir.png\" for output.\n",
+       "korvan2col: dir.png: Is a directory\n", 1, false, "a directory"},
       {"unknown ending", "x.gif", "",
        "korvan2col: --plot: 'x.gif' does not end in .png, .svg or .pdf\n" + usage_reminder(), 2, false, "nothing"},
   };

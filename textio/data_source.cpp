@@ -52,9 +52,14 @@ class PrefixedBytes final : public ByteSource {
   std::unique_ptr<ByteSource> rest_;
 };
 
-// The members of a gzip stream inflated one after another. Bytes after a
-// member that do not start another one are trailing garbage, ignored, as
-// zcat ignores them.
+std::string system_text(int error) { return std::strerror(error); }
+
+}  // namespace
+
+// The members of a gzip stream inflated one after another. After the last
+// one only zero bytes may follow, as a tape's last block leaves them
+// (counted as padding); anything else is no gzip file a member of which may
+// be taken for the whole.
 class GzipBytes final : public ByteSource {
  public:
   explicit GzipBytes(std::unique_ptr<ByteSource> raw)
@@ -79,6 +84,7 @@ class GzipBytes final : public ByteSource {
       const int rc = ::inflate(&z_, Z_NO_FLUSH);
       if (rc == Z_STREAM_END) {
         between_members_ = true;
+        ++members_;
       } else if (rc == Z_MEM_ERROR) {
         failure_ = "out of memory";
       } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
@@ -91,6 +97,7 @@ class GzipBytes final : public ByteSource {
   }
   bool failed() const override { return failure_.has_value(); }
   std::string failure_text() const override { return failure_.value_or(std::string()); }
+  std::uint64_t padding() const { return padding_; }
 
  private:
   // Reads more compressed bytes behind the `keep` not yet inflated; false at
@@ -115,13 +122,20 @@ class GzipBytes final : public ByteSource {
   // After a member: whether another one starts, its magic's bytes read.
   bool next_member() {
     while (z_.avail_in < kGzipMagic.size()) {
-      if (!fill(z_.avail_in)) {
-        ended_ = !failure_;
+      const std::size_t left = z_.avail_in;
+      if (!fill(left)) {
+        // A byte or none left: padding, or what no member starts with.
+        if (!failure_) {
+          ended_ = false;
+          z_.avail_in = static_cast<uInt>(left);
+          pass_over_padding();
+          ended_ = !failure_;
+        }
         return false;
       }
     }
     if (z_.next_in[0] != kGzipMagic[0] || z_.next_in[1] != kGzipMagic[1]) {
-      ended_ = true;
+      pass_over_padding();
       return false;
     }
     ::inflateReset(&z_);
@@ -129,8 +143,24 @@ class GzipBytes final : public ByteSource {
     return true;
   }
 
+  // What follows the last member: zero bytes to the end, or a failure.
+  void pass_over_padding() {
+    do {
+      const Bytef* const begin = z_.next_in;
+      const Bytef* const end = begin + z_.avail_in;
+      if (std::find_if(begin, end, [](Bytef b) { return b != 0; }) != end) {
+        failure_ = "compressed data is corrupt (unexpected bytes after member " + std::to_string(members_) + ")";
+        return;
+      }
+      padding_ += z_.avail_in;
+      z_.avail_in = 0;
+    } while (fill(0));
+  }
+
   std::unique_ptr<ByteSource> raw_;
   std::unique_ptr<unsigned char[]> in_;
+  int members_ = 0;
+  std::uint64_t padding_ = 0;
   z_stream z_{};
   bool initialised_ = false;
   bool between_members_ = false;
@@ -138,9 +168,6 @@ class GzipBytes final : public ByteSource {
   std::optional<std::string> failure_;
 };
 
-std::string system_text(int error) { return std::strerror(error); }
-
-}  // namespace
 
 DataSource DataSource::open_file(std::string_view name) {
   if (name != "-") return open(name);
@@ -196,7 +223,11 @@ DataSource DataSource::open(std::string_view name, int standard_input) {
     if (at >= 0 && info.st_size > at) source.size_hint_ = static_cast<std::uint64_t>(info.st_size - at) + have;
   }
   std::unique_ptr<ByteSource> bytes = std::make_unique<PrefixedBytes>(std::move(magic), std::move(raw));
-  if (source.compressed_) bytes = std::make_unique<GzipBytes>(std::move(bytes));
+  if (source.compressed_) {
+    auto gzip = std::make_unique<GzipBytes>(std::move(bytes));
+    source.gzip_ = gzip.get();
+    bytes = std::move(gzip);
+  }
   source.bytes_ = std::move(bytes);
   return source;
 }
@@ -263,6 +294,8 @@ std::size_t DataSource::read(char* into, std::size_t room) {
   }
   return read_raw(into, room);
 }
+
+std::uint64_t DataSource::padding_bytes() const { return gzip_ != nullptr ? gzip_->padding() : 0; }
 
 void DataSource::read_to_end() {
   std::string sink(kCompressedBlock, '\0');

@@ -20,6 +20,8 @@ namespace korvan::textio {
 // start in data that are not a regular file.
 inline constexpr std::size_t kHintBytes = 4096;
 
+class GzipBytes;
+
 class DataSource final : public ByteSource {
  public:
   enum class State { readable, missing, unreadable };
@@ -60,6 +62,9 @@ class DataSource final : public ByteSource {
   std::string failure_text() const override { return failure_.value_or(std::string()); }
   // Reads and drops the rest, for its failures only.
   void read_to_end();
+  // The zero bytes after the last gzip member, passed over: known once the
+  // text has been read to its end.
+  std::uint64_t padding_bytes() const;
 
  private:
   DataSource() = default;
@@ -71,6 +76,7 @@ class DataSource final : public ByteSource {
   State state_ = State::readable;
   std::string state_text_;
   std::unique_ptr<ByteSource> bytes_;  // raw, or inflated
+  const GzipBytes* gzip_ = nullptr;  // the inflating part of bytes_, if any
   bool regular_ = false;
   bool compressed_ = false;
   std::uint64_t size_hint_ = 0;
