@@ -179,6 +179,13 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
     if (diagnostics != nullptr) diagnostics->line(warning.warning_line());
   }
 
+  // What the picture is asked to show is checked before the rows file is touched.
+  std::optional<SurveyPicture> picture;
+  if (options.plot_name) {
+    picture.emplace(*arrays, plan, name, PictureOrder{*options.plot_name, options.plot_channel, options.plot_line},
+                    LineRule{});
+  }
+
   console.write_record("  Writing converted data to file \"" + output + "\".");
   textio::OutputUnit out;
   open_output(out, output);
@@ -189,8 +196,8 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   }
   // "Done." only once every byte is in the file (and the picture drawn).
   if (out.flush() != IoStatus::ok) stop_for_lost_record(out, output);
-  if (options.plot_name) {
-    if (const std::optional<std::string> failure = draw_survey(*options.plot_name, *arrays, plan)) {
+  if (picture) {
+    if (const std::optional<std::string> failure = picture->draw()) {
       estop("error writing picture \"" + *options.plot_name + "\"", {*options.plot_name + ": " + *failure});
     }
   }
