@@ -41,6 +41,23 @@ class ArraysView : public picture::SurveyView {
     const reader::Datum& datum = a_.prd(1, c.it, c.ifreq, i + 1);
     return c.inphase ? datum.inphase : datum.quadrature;
   }
+  // One step of a sounding through the arrays, without working out each index.
+  void values(std::optional<std::size_t> column, std::int64_t first, std::span<float> out) const override {
+    if (out.empty()) return;
+    if (!column) {
+      const float* z = &a_.zt(1, 1, first + 1);
+      const std::int64_t step = a_.zt.slice();
+      for (std::size_t k = 0; k < out.size(); ++k) out[k] = -z[static_cast<std::int64_t>(k) * step];
+      return;
+    }
+    const DataColumn& c = plan_[*column];
+    const reader::Datum* datum = &a_.prd(1, c.it, c.ifreq, first + 1);
+    const std::int64_t step = a_.prd.slice();
+    for (std::size_t k = 0; k < out.size(); ++k) {
+      const reader::Datum& d = datum[static_cast<std::int64_t>(k) * step];
+      out[k] = c.inphase ? d.inphase : d.quadrature;
+    }
+  }
 
  private:
   const reader::SoundingArrays& a_;

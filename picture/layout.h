@@ -4,6 +4,7 @@
 // Units are PNG pixels; SVG and PDF pages take a unit as 0.75 pt.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -23,6 +24,10 @@ inline constexpr double kPanelLeftRoom = 76;  // value ticks of up to about ten 
 inline constexpr double kRightRoom = 16;
 inline constexpr double kPanelBelow = 14;   // below a panel's frame: its strip and a gap
 inline constexpr double kAxisLabels = 46;   // below the lowest panel: ticks and the axis title
+
+// The length of a step (dx, dy); std::hypot's care for overflow costs more
+// than a survey's coordinates need.
+inline double length_of(double dx, double dy) { return std::sqrt(dx * dx + dy * dy); }
 
 // A rectangle on whole pixels.
 struct PlotArea {

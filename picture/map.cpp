@@ -50,7 +50,7 @@ double typical_step(const SurveyView& survey, std::span<const std::int32_t> line
   const std::int64_t stride = std::max<std::int64_t>(1, count / 4096);
   std::vector<double> steps;
   for (std::int64_t i = 1; i < count; i += stride) {
-    const double step = std::hypot(survey.x(i) - survey.x(i - 1), survey.y(i) - survey.y(i - 1));
+    const double step = length_of(survey.x(i) - survey.x(i - 1), survey.y(i) - survey.y(i - 1));
     if (std::isfinite(step) && lines[static_cast<std::size_t>(i)] == lines[static_cast<std::size_t>(i - 1)]) {
       steps.push_back(step);
     }
@@ -93,7 +93,7 @@ Raster rasterise(const MapContent& map, const MapScale& scale) {
     const double column = scale.column(x);
     const double row = scale.row(y);
     if (joined && map.lines[static_cast<std::size_t>(i)] == map.lines[static_cast<std::size_t>(i - 1)] &&
-        std::hypot(x - last_x, y - last_y) <= jump) {
+        length_of(x - last_x, y - last_y) <= jump) {
       const double apart = std::max(std::abs(column - last_column), std::abs(row - last_row));
       const int pieces = static_cast<int>(std::ceil(apart));
       for (int k = 1; k < pieces; ++k) {
@@ -240,7 +240,7 @@ void draw_line_numbers(cairo_t* cr, const Frame& frame, const MapScale& scale, c
     const double y0 = scale.row(map.survey.y(ends[line].first));
     double dx = scale.column(map.survey.x(ends[line].last)) - x0;
     double dy = scale.row(map.survey.y(ends[line].last)) - y0;
-    const double length = std::hypot(dx, dy);
+    const double length = length_of(dx, dy);
     if (length > 0) dx /= length, dy /= length;
     const double away = 5 + (std::abs(dx) * width + std::abs(dy) * height) / 2;
     double cx = frame.left + x0 - dx * away;
@@ -276,7 +276,7 @@ void draw_marked_track(cairo_t* cr, const Frame& frame, const MapScale& scale, c
     if (map.lines[static_cast<std::size_t>(i)] != *map.marked_line || !placed(map.survey.x(i), map.survey.y(i))) continue;
     const double column = frame.left + scale.column(map.survey.x(i));
     const double row = frame.top + scale.row(map.survey.y(i));
-    if (std::hypot(column - last_column, row - last_row) < 1.5 && i != ends[line].last) continue;
+    if (length_of(column - last_column, row - last_row) < 1.5 && i != ends[line].last) continue;
     if (last_column == -1e9) {
       cairo_move_to(cr, column, row);
     } else {
@@ -299,7 +299,7 @@ void draw_marked_track(cairo_t* cr, const Frame& frame, const MapScale& scale, c
   const double y0 = scale.row(map.survey.y(ends[line].first));
   const double x1 = scale.column(map.survey.x(ends[line].last));
   const double y1 = scale.row(map.survey.y(ends[line].last));
-  const double length = std::hypot(x1 - x0, y1 - y0);
+  const double length = length_of(x1 - x0, y1 - y0);
   if (length <= 0) return;
   const double dx = (x1 - x0) / length;
   const double dy = (y1 - y0) / length;

@@ -67,13 +67,13 @@ MapChannel map_channel(const SurveyView& survey, const PictureRequest& request) 
   const std::int64_t count = survey.soundings();
   channel.values.resize(static_cast<std::size_t>(count));
   if (request.map_colour == PictureRequest::MapColour::height) {
-    for (std::int64_t i = 0; i < count; ++i) channel.values[static_cast<std::size_t>(i)] = static_cast<float>(survey.height(i));
+    survey.values(std::nullopt, 0, channel.values);
     channel.title = "Height (m)";
     channel.name = "height";
     return channel;
   }
   const std::size_t column = request.map_column;
-  for (std::int64_t i = 0; i < count; ++i) channel.values[static_cast<std::size_t>(i)] = survey.value(column, i);
+  survey.values(column, 0, channel.values);
   const ChannelInfo info = survey.channel(column);
   channel.title = frequency_text(info.frequency) + ", " + info.orientation + " transmitter, " +
                   component_text(info.component);
@@ -108,8 +108,19 @@ void draw_picture(cairo_t* cr, const SurveyView& survey, const PictureRequest& r
                          channel.name, request.line};
     draw_map(cr, layout, map);
   }
-  for (std::size_t i = 0; i < panels.size(); ++i) {
-    draw_panel(cr, survey, panels[i], layout.panels[i], layout.labelled[i], tracks.at(layout.panels[i].width));
+  for (const auto& [width, track] : tracks) {
+    std::vector<std::size_t> along;  // the panels of this width
+    std::vector<PanelContent> contents;
+    for (std::size_t i = 0; i < panels.size(); ++i) {
+      if (layout.panels[i].width != width) continue;
+      along.push_back(i);
+      contents.push_back(panels[i]);
+    }
+    const std::vector<PanelValues> values = panel_values(survey, contents, track, width);
+    for (std::size_t k = 0; k < along.size(); ++k) {
+      const std::size_t i = along[k];
+      draw_panel(cr, survey, panels[i], values[k], layout.panels[i], layout.labelled[i], track);
+    }
   }
 }
 
@@ -117,8 +128,7 @@ void draw_picture(cairo_t* cr, const SurveyView& survey, const PictureRequest& r
 
 std::optional<std::string> write_picture(const std::string& path, PictureKind kind, const SurveyView& survey,
                                          const PictureRequest& request) {
-  return write_drawing(path, kind, kWidth, kHeight,
-                       [&](cairo_t* cr) { draw_picture(cr, survey, request); });
+  return write_drawing(path, kind, kWidth, kHeight, [&](cairo_t* cr) { draw_picture(cr, survey, request); });
 }
 
 PictureLayout survey_layout(const SurveyView& survey, const PictureRequest& request) {

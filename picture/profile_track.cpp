@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "picture/layout.h"
+
 namespace korvan::picture {
 namespace {
 
@@ -25,7 +27,7 @@ std::vector<double> distances(const SurveyView& survey, std::int64_t first, std:
   const double y0 = survey.y(start);
   double dx = survey.x(last) - x0;
   double dy = survey.y(last) - y0;
-  const double chord = std::hypot(dx, dy);
+  const double chord = length_of(dx, dy);
   if (!along_path && chord > 0) {
     dx /= chord;
     dy /= chord;
@@ -38,7 +40,7 @@ std::vector<double> distances(const SurveyView& survey, std::int64_t first, std:
     const double y = survey.y(i);
     if (placed(x, y)) {
       if (along_path || chord == 0) {
-        distance += std::hypot(x - previous_x, y - previous_y);
+        distance += length_of(x - previous_x, y - previous_y);
         previous_x = x;
         previous_y = y;
       } else {

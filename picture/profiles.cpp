@@ -21,63 +21,56 @@ namespace {
 // How much white the turns' profiles are seen through.
 constexpr double kTurnFading = 0.6;
 
-// The values of one series that fall in one pixel column: their range, and
-// the first and last in sounding order with their segments, which decide
-// whether the column joins its neighbours.
-struct Bin {
-  float low = 0, high = 0, first = 0, last = 0;
-  std::int32_t first_segment = 0, last_segment = 0;
-  bool filled = false;
-};
-
-// A series' bins, those of the soundings on lines and those in turns apart.
-struct Trace {
-  std::vector<Bin> on_lines;
-  std::vector<Bin> in_turns;
-};
-
 bool is_pair(const ChannelInfo& a, const ChannelInfo& b) {
   return a.component == Component::inphase && b.component == Component::quadrature && a.frequency == b.frequency &&
          a.orientation == b.orientation && a.transmitter == b.transmitter;
 }
 
-// The values a series has on the shown soundings, in their order.
-std::vector<float> shown_values(const SurveyView& survey, const std::optional<std::size_t>& column,
+// An even sample of the finite values the series have on the shown
+// soundings, for the axis's fences.
+std::vector<float> shown_sample(const SurveyView& survey, const std::vector<std::optional<std::size_t>>& series,
                                 const ProfileTrack& track) {
-  std::vector<float> values;
-  values.reserve(static_cast<std::size_t>(track.shown));
-  for (const Segment& segment : track.segments) {
-    for (std::int64_t i = segment.first; i < segment.end; ++i) {
-      values.push_back(column ? survey.value(*column, i) : static_cast<float>(survey.height(i)));
+  const std::int64_t stride = std::max<std::int64_t>(
+      1, track.shown * static_cast<std::int64_t>(series.size()) / static_cast<std::int64_t>(kSampleSize));
+  std::vector<float> sample;
+  float value = 0;
+  for (const auto& column : series) {
+    std::int64_t next = 0;   // the place among the shown soundings of the next one sampled
+    std::int64_t start = 0;  // that of the segment's first
+    for (const Segment& segment : track.segments) {
+      const std::int64_t length = segment.end - segment.first;
+      for (; next < start + length; next += stride) {
+        survey.values(column, segment.first + next - start, std::span<float>(&value, 1));
+        if (std::isfinite(value)) sample.push_back(value);
+      }
+      start += length;
     }
   }
-  return values;
+  return sample;
 }
 
-Trace trace_of(std::span<const float> values, const ProfileTrack& track, int width) {
-  Trace trace{std::vector<Bin>(static_cast<std::size_t>(width)), {}};
-  const bool turns_apart = track.scale == AlongScale::lines;
-  if (turns_apart) trace.in_turns.resize(static_cast<std::size_t>(width));
-  std::size_t k = 0;
-  for (std::size_t s = 0; s < track.segments.size(); ++s) {
-    const Segment& segment = track.segments[s];
-    std::vector<Bin>& bins = turns_apart && segment.line == 0 ? trace.in_turns : trace.on_lines;
-    const auto id = static_cast<std::int32_t>(s);
-    for (std::int64_t i = segment.first; i < segment.end; ++i) {
-      const float value = values[k++];
-      if (!std::isfinite(value)) continue;
-      Bin& bin = bins[static_cast<std::size_t>(track.column[static_cast<std::size_t>(i)])];
-      if (!bin.filled) {
-        bin = {value, value, value, value, id, id, true};
-        continue;
-      }
-      bin.low = std::min(bin.low, value);
-      bin.high = std::max(bin.high, value);
-      bin.last = value;
-      bin.last_segment = id;
+void start_trace(Trace& trace, int width, bool turns_apart) {
+  trace.on_lines.assign(static_cast<std::size_t>(width), Bin{});
+  if (turns_apart) trace.in_turns.assign(static_cast<std::size_t>(width), Bin{});
+}
+
+// Adds a block of one segment's values to a series' bins and tally.
+void add_block(std::span<const float> block, const std::int32_t* columns, std::int32_t segment,
+               std::vector<Bin>& bins, const Fences& fences, AxisTally& tally) {
+  for (std::size_t k = 0; k < block.size(); ++k) {
+    const float value = block[k];
+    tally.add(value, fences);
+    if (!std::isfinite(value)) continue;
+    Bin& bin = bins[static_cast<std::size_t>(columns[k])];
+    if (!bin.filled) {
+      bin = {value, value, value, value, segment, segment, true};
+      continue;
     }
+    bin.low = std::min(bin.low, value);
+    bin.high = std::max(bin.high, value);
+    bin.last = value;
+    bin.last_segment = segment;
   }
-  return trace;
 }
 
 // One series' line, one unit wide. In a pixel column that holds values it
@@ -113,7 +106,10 @@ void draw_trace(cairo_t* cr, const Frame& frame, const std::vector<Bin>& bins) {
       top = std::min(top, y);
       bottom = std::max(bottom, y);
     }
-    cairo_rectangle(cr, frame.left + static_cast<double>(i), top - 0.5, 1, bottom - top + 1);
+    // On whole pixels, at least one high: cairo fills such boxes without
+    // working out how much of each pixel they cover.
+    const double upper = std::floor(top);
+    cairo_rectangle(cr, frame.left + static_cast<double>(i), upper, 1, std::max(1.0, std::ceil(bottom) - upper));
   }
   cairo_fill(cr);
 
@@ -142,11 +138,12 @@ void draw_beyond_marks(cairo_t* cr, const Frame& frame, const std::vector<Bin>& 
 }
 
 // A dot on every value, where the soundings are few enough to be told apart.
-void draw_dots(cairo_t* cr, const Frame& frame, std::span<const float> values, const ProfileTrack& track) {
-  std::size_t k = 0;
+void draw_dots(cairo_t* cr, const Frame& frame, const SurveyView& survey, const std::optional<std::size_t>& column,
+               const ProfileTrack& track) {
+  float value = 0;
   for (const Segment& segment : track.segments) {
     for (std::int64_t i = segment.first; i < segment.end; ++i) {
-      const float value = values[k++];
+      survey.values(column, i, std::span<float>(&value, 1));
       if (!std::isfinite(value) || value < frame.y.low || value > frame.y.high) continue;
       cairo_new_sub_path(cr);
       cairo_arc(cr, frame.left + track.column[static_cast<std::size_t>(i)] + 0.5, frame.to_y(value), 2.5, 0,
@@ -277,27 +274,60 @@ std::vector<PanelContent> panel_contents(const SurveyView& survey) {
   return panels;
 }
 
-void draw_panel(cairo_t* cr, const SurveyView& survey, const PanelContent& panel, const PlotArea& area,
-                bool labelled, const ProfileTrack& track) {
-  // Step 1: the values shown, their axis and their bins.
-  std::vector<std::optional<std::size_t>> series;
-  for (const std::size_t column : panel.columns) series.emplace_back(column);
-  if (series.empty()) series.emplace_back(std::nullopt);
-  std::vector<std::vector<float>> values;
-  std::vector<std::span<const float>> spans;
-  for (const auto& column : series) {
-    values.push_back(shown_values(survey, column, track));
-    spans.emplace_back(values.back());
+std::vector<PanelValues> panel_values(const SurveyView& survey, std::span<const PanelContent> panels,
+                                     const ProfileTrack& track, int width) {
+  // Step 1: each panel's series, and the fences of its axis from a sample.
+  std::vector<PanelValues> values(panels.size());
+  std::vector<Fences> fences;
+  std::vector<std::vector<AxisTally>> tallies;
+  const bool turns_apart = track.scale == AlongScale::lines;
+  for (std::size_t p = 0; p < panels.size(); ++p) {
+    PanelValues& panel = values[p];
+    for (const std::size_t column : panels[p].columns) panel.series.emplace_back(column);
+    if (panel.series.empty()) panel.series.emplace_back(std::nullopt);
+    std::vector<float> sample = shown_sample(survey, panel.series, track);
+    fences.push_back(axis_fences(sample));
+    tallies.emplace_back(panel.series.size());
+    panel.traces.resize(panel.series.size());
+    for (Trace& trace : panel.traces) start_trace(trace, width, turns_apart);
   }
-  const AxisRange range = robust_axis(spans);
-  std::vector<Trace> traces;
-  for (const std::vector<float>& v : values) traces.push_back(trace_of(v, track, area.width));
 
+  // Step 2: one pass over the shown soundings, a block at a time, every
+  // series in turn: the arrays' cache lines that the first series brings
+  // in serve the others.
+  constexpr std::int64_t kBlock = 4096;
+  std::vector<float> block(kBlock);
+  for (std::size_t s = 0; s < track.segments.size(); ++s) {
+    const Segment& segment = track.segments[s];
+    const bool in_turn = turns_apart && segment.line == 0;
+    for (std::int64_t first = segment.first; first < segment.end; first += kBlock) {
+      const auto count = static_cast<std::size_t>(std::min(kBlock, segment.end - first));
+      const std::span<float> part(block.data(), count);
+      const std::int32_t* columns = &track.column[static_cast<std::size_t>(first)];
+      for (std::size_t p = 0; p < values.size(); ++p) {
+        for (std::size_t k = 0; k < values[p].series.size(); ++k) {
+          survey.values(values[p].series[k], first, part);
+          Trace& trace = values[p].traces[k];
+          add_block(part, columns, static_cast<std::int32_t>(s), in_turn ? trace.in_turns : trace.on_lines, fences[p],
+                    tallies[p][k]);
+        }
+      }
+    }
+  }
+  for (std::size_t p = 0; p < values.size(); ++p) values[p].range = axis_range(fences[p], tallies[p]);
+  return values;
+}
+
+void draw_panel(cairo_t* cr, const SurveyView& survey, const PanelContent& panel, const PanelValues& values,
+                const PlotArea& area, bool labelled, const ProfileTrack& track) {
+  const std::vector<std::optional<std::size_t>>& series = values.series;
+  const std::vector<Trace>& traces = values.traces;
+  const AxisRange& range = values.range;
   Frame frame = Frame::of(area);
   frame.y = {range.low, range.high, fitted_ticks(cr, range.low, range.high, frame.height, false)};
   along_axis(cr, frame, track);
 
-  // Step 2: the title line: the title, and a note on values beyond the
+  // Step 1: the title line: the title, and a note on values beyond the
   // axis, left out or all alike.
   std::vector<Colour> colours;
   for (const auto& column : series) {
@@ -316,7 +346,7 @@ void draw_panel(cairo_t* cr, const SurveyView& survey, const PanelContent& panel
   set_colour(cr, kFaintInk);
   show_text(cr, note_left, baseline, panel_note(range));
 
-  // Step 3: grid, zero, the traces (turns first, faded), marks beyond.
+  // Step 2: grid, zero, the traces (turns first, faded), marks beyond.
   draw_grid(cr, track.scale == AlongScale::lines ? Frame{frame.left, frame.top, frame.width, frame.height,
                                                          {0, 1, {}}, frame.y}
                                                  : frame);
@@ -339,7 +369,7 @@ void draw_panel(cairo_t* cr, const SurveyView& survey, const PanelContent& panel
   for (std::size_t i = 0; i < traces.size(); ++i) {
     set_colour(cr, colours[i]);
     draw_trace(cr, frame, traces[i].on_lines);
-    if (few) draw_dots(cr, frame, values[i], track);
+    if (few) draw_dots(cr, frame, survey, series[i], track);
   }
   cairo_restore(cr);
   for (std::size_t i = 0; i < traces.size(); ++i) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace korvan::picture {
@@ -34,6 +35,16 @@ class SurveyView {
   virtual std::size_t columns() const = 0;  // data columns, 1 or more
   virtual ChannelInfo channel(std::size_t column) const = 0;
   virtual float value(std::size_t column, std::int64_t i) const = 0;
+
+  // The values of soundings first, first + 1, ... into `out`; the height's
+  // when `column` is empty. A view may do this faster than one by one, and
+  // the picture reads every value this way.
+  virtual void values(std::optional<std::size_t> column, std::int64_t first, std::span<float> out) const {
+    for (std::size_t k = 0; k < out.size(); ++k) {
+      const std::int64_t i = first + static_cast<std::int64_t>(k);
+      out[k] = column ? value(*column, i) : static_cast<float>(height(i));
+    }
+  }
 };
 
 // What the picture shows of the survey.

@@ -5,16 +5,57 @@
 // counted and marked instead of hidden.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <span>
+#include <vector>
 
 namespace korvan::picture {
 
 // A value axis. Its ends come from the values that lie within fences far
 // outside the 0.5th and 99.5th percentiles (3 times the span between them
 // beyond each): a flight over a conductor stays on the axis whole, a spike
-// ten times the signal does not. Where there are few values, or the
-// two percentiles are equal, every value is on the axis.
+// ten times the signal does not. Where there are few values, or the two
+// percentiles are equal, there are no fences and every value is on the axis.
+struct Fences {
+  float low = -std::numeric_limits<float>::infinity();
+  float high = std::numeric_limits<float>::infinity();
+};
+
+// The fences from an even sample of the finite values (reordered).
+Fences axis_fences(std::vector<float>& sample);
+
+// One pass over an axis's values: what axis_range needs of them.
+struct AxisTally {
+  std::int64_t finite = 0;
+  std::int64_t not_finite = 0;
+  std::int64_t below = 0;  // below the lower fence
+  std::int64_t above = 0;
+  float lowest = std::numeric_limits<float>::infinity();
+  float highest = -std::numeric_limits<float>::infinity();
+  float inner_low = std::numeric_limits<float>::infinity();  // of the values within the fences
+  float inner_high = -std::numeric_limits<float>::infinity();
+
+  void add(float value, const Fences& fences) {
+    if (!std::isfinite(value)) {
+      ++not_finite;
+      return;
+    }
+    ++finite;
+    lowest = std::min(lowest, value);
+    highest = std::max(highest, value);
+    // Mostly within the fences: the common way has no branch to mispredict.
+    if (value >= fences.low && value <= fences.high) {
+      inner_low = std::min(inner_low, value);
+      inner_high = std::max(inner_high, value);
+      return;
+    }
+    below += value < fences.low;
+    above += value > fences.high;
+  }
+};
+
 struct AxisRange {
   double low = -1;
   double high = 1;
@@ -26,8 +67,9 @@ struct AxisRange {
   double highest = 0;
 };
 
-// One axis for one or more series of values drawn on it.
-AxisRange robust_axis(std::span<const std::span<const float>> series);
+// The axis of the values tallied, with a little room at each end (never
+// past a fence, so that what lies beyond the fences lies beyond the axis).
+AxisRange axis_range(const Fences& fences, std::span<const AxisTally> tallies);
 
 // The map's colour range: from the 2nd to the 98th percentile of the finite
 // values; values beyond take the end colours, and their numbers are told.
@@ -40,5 +82,9 @@ struct ColourRange {
 };
 
 ColourRange colour_range(std::span<const float> values);
+
+// Samples of this size give percentiles within a few hundredths of a
+// percent of the whole survey's, and cost a millisecond.
+inline constexpr std::size_t kSampleSize = 1 << 16;
 
 }  // namespace korvan::picture
