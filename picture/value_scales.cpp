@@ -63,8 +63,10 @@ ColourRange colour_range(std::span<const float> values) {
     if (std::isfinite(values[i])) sample.push_back(values[i]);
   }
   if (sample.empty()) return range;
-  range.low = quantile(sample, kColourTail);
-  range.high = quantile(sample, 1 - kColourTail);
+  // A few values each count: all of them are in range.
+  const bool few = sample.size() < kLeastForFences;
+  range.low = few ? *std::min_element(sample.begin(), sample.end()) : quantile(sample, kColourTail);
+  range.high = few ? *std::max_element(sample.begin(), sample.end()) : quantile(sample, 1 - kColourTail);
   if (!(range.low < range.high)) {
     const double room = range.low != 0 ? std::abs(range.low) * 0.1 : 1.0;
     range.low -= room;

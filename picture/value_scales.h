@@ -72,7 +72,8 @@ struct AxisRange {
 AxisRange axis_range(const Fences& fences, std::span<const AxisTally> tallies);
 
 // The map's colour range: from the 2nd to the 98th percentile of the finite
-// values; values beyond take the end colours, and their numbers are told.
+// values (from the least to the greatest where there are fewer than 200);
+// values beyond take the end colours, and their numbers are told.
 struct ColourRange {
   double low = 0;
   double high = 1;
