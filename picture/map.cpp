@@ -66,6 +66,8 @@ struct Raster {
   std::vector<float> sum;
   std::vector<std::uint32_t> count;
 
+  double mean(std::size_t at) const { return static_cast<double>(sum[at]) / static_cast<double>(count[at]); }
+
   void add(double column, double row, double value) {
     if (!(column >= 0 && column < width && row >= 0 && row < height)) return;
     const std::size_t at = static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(column);
@@ -135,7 +137,7 @@ SurfaceHandle raster_image(const Raster& raster, const ColourRange& range) {
     for (std::size_t column = 0; column < width; ++column) {
       const std::size_t at = row * width + column;
       if (raster.count[at] > 0) {
-        pixels[column] = colour(raster.sum[at] / raster.count[at]);
+        pixels[column] = colour(raster.mean(at));
         continue;
       }
       double sum = 0;
@@ -144,7 +146,7 @@ SurfaceHandle raster_image(const Raster& raster, const ColourRange& range) {
         for (std::size_t c = column > 0 ? column - 1 : 0; c <= std::min(column + 1, width - 1); ++c) {
           const std::size_t near = r * width + c;
           if (raster.count[near] == 0) continue;
-          sum += raster.sum[near] / raster.count[near];
+          sum += raster.mean(near);
           ++count;
         }
       }
@@ -288,10 +290,10 @@ void draw_marked_track(cairo_t* cr, const Frame& frame, const MapScale& scale, c
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   set_colour(cr, kPaper);
-  cairo_set_line_width(cr, 5);
+  cairo_set_line_width(cr, 6);
   cairo_stroke_preserve(cr);
   set_colour(cr, kMarkedLine);
-  cairo_set_line_width(cr, 2);
+  cairo_set_line_width(cr, 2.5);
   cairo_stroke(cr);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
 
