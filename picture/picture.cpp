@@ -47,9 +47,11 @@ std::string kilometres(double metres) {
 std::string title_line(const SurveyView& survey, const PictureRequest& request, std::int32_t line_count,
                        const ProfileTrack& track) {
   std::string title = request.survey_name.empty() ? "" : request.survey_name + ": ";
-  if (request.line) {
+  if (request.line && !track.segments.empty()) {
+    // Soundings counted from 1, as the messages and the CSV count them.
     return title + "line " + std::to_string(*request.line) + " of " + std::to_string(line_count) + ", " +
-           counted(track.shown, "sounding", "soundings") + ", " + kilometres(track.length);
+           counted(track.shown, "sounding", "soundings") + " (" + std::to_string(track.segments.front().first + 1) +
+           " to " + std::to_string(track.segments.back().end) + "), " + kilometres(track.length);
   }
   title += counted(survey.soundings(), "sounding", "soundings") + ", ";
   title += line_count > 0 ? counted(line_count, "flight line", "flight lines") : "no flight lines found";
