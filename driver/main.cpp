@@ -12,6 +12,7 @@
 #include "textio/console.h"
 #include "textio/diagnostics.h"
 #include "textio/input_unit.h"
+#include "textio/standard_streams.h"
 #include "textio/termination.h"
 
 namespace {
@@ -35,7 +36,10 @@ int main(int argc, char** argv) {
   namespace driver = korvan::driver;
   namespace textio = korvan::textio;
 
-  const driver::CommandLine command = driver::parse_command_line(std::span<char* const>(argv, argc));
+  // Before any file is opened, so that none of them becomes standard
+  // output (and gets the dialogue) or standard input.
+  const textio::StandardStreams streams = textio::open_closed_standard_streams();
+  driver::CommandLine command = driver::parse_command_line(std::span<char* const>(argv, argc));
   switch (command.action) {
     case driver::CommandLine::Action::help:
       print(stdout, driver::usage_text());
@@ -50,6 +54,7 @@ int main(int argc, char** argv) {
       break;
   }
 
+  command.options.standard_output_closed = streams.output_closed;
   // A closed console must not kill the run half way through vask.out, nor
   // a file-size limit: the refused write stops the run with its message.
   std::signal(SIGPIPE, SIG_IGN);

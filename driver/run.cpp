@@ -9,17 +9,14 @@
 #include <thread>
 #include <variant>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "driver/column_header.h"
 #include "driver/column_plan.h"
 #include "driver/csv_writer.h"
 #include "driver/output_records.h"
 #include "driver/row_writer.h"
+#include "driver/run_outputs.h"
 #include "driver/stops.h"
 #include "driver/suitability.h"
-#include "driver/survey_picture.h"
 #include "driver/warnings.h"
 #include "reader/getdims.h"
 #include "reader/getprd.h"
@@ -91,28 +88,16 @@ std::string output_name(const ConversionOptions& options) {
   return options.format == OutputFormat::csv ? "vask.csv" : "vask.out";
 }
 
-// A rows file that the options chose is guarded and explained; the plain
-// run's vask.out keeps its ways.
-bool output_chosen(const ConversionOptions& options) {
-  return options.output_name.has_value() || options.format != OutputFormat::vask;
-}
-
-// Replacing the data file with its conversion would lose the data, so the
-// two are compared before either is touched.
-void refuse_data_file_as_output(const std::string& data_name, const std::string& output) {
-  if (output == "-") return;
-  struct stat data {};
-  struct stat rows {};
-  if (::stat(data_name.c_str(), &data) != 0 || ::stat(output.c_str(), &rows) != 0) return;
-  if (data.st_dev == rows.st_dev && data.st_ino == rows.st_ino) {
-    estop("output file \"" + output + "\" is the data file");
-  }
-}
-
-void open_output(textio::OutputUnit& out, const std::string& output) {
-  const IoStatus opened = output == "-" ? out.attach(STDOUT_FILENO) : out.open_replacing(output);
-  if (opened == IoStatus::ok) return;
-  estop("error opening file \"" + output + "\" for output", {output + ": " + out.error_text()});
+// Zero bytes after the compressed data (a tape's last block leaves them)
+// are passed over with a warning, or stop the run with --strict.
+void warn_of_padding(const std::optional<textio::DataSource>& source, const std::string& name,
+                     const ConversionOptions& options, textio::Diagnostics* diagnostics) {
+  const std::uint64_t padding = source ? source->padding_bytes() : 0;
+  if (padding == 0) return;
+  const std::string text =
+      std::to_string(padding) + (padding == 1 ? " zero byte" : " zero bytes") + " after the compressed data";
+  if (options.strict) estop("zero bytes after the compressed data of \"" + name + "\"", {name + ": " + text});
+  if (diagnostics != nullptr) diagnostics->line(name + ": warning: " + text + ", passed over as padding");
 }
 
 void write_header_line(textio::OutputUnit& out, std::string_view output, std::string_view text, OutputRecord kind) {
@@ -146,9 +131,10 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   }
   const std::string& name = typed.name;
   const std::string output = output_name(options);
-  if (output_chosen(options)) refuse_data_file_as_output(name, output);
+  RunOutputs outputs(options, output, name, !options.data_name);
   std::optional<textio::DataSource> source;
   const reader::DataFile file = data_file(name, !options.data_name, source);
+  warn_of_padding(source, name, options, diagnostics);
 
   // The scan loads most files on the way; any other is loaded after it.
   reader::ReadOptions reading;
@@ -188,31 +174,28 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
 
   console.write_record("  Writing converted data to file \"" + output + "\".");
   textio::OutputUnit out;
-  open_output(out, output);
+  outputs.open_rows(out);
   if (options.format == OutputFormat::csv) {
     write_csv(*arrays, dims.nsound, plan, arrays->soundx_exact, arrays->soundy_exact, out, output);
   } else {
     write_vask_layout(*arrays, dims.nsound, plan, name, out, output);
   }
-  // "Done." only once every byte is in the file (and the picture drawn).
+  // "Done." only once every byte is in its place (and the picture drawn).
   if (out.flush() != IoStatus::ok) stop_for_lost_record(out, output);
-  if (picture) {
-    if (const std::optional<std::string> failure = picture->draw()) {
-      estop("error writing picture \"" + *options.plot_name + "\"", {*options.plot_name + ": " + *failure});
-    }
-  }
-  console.write_record(" Done.");
-  // Closing a file that replaced an older one can keep the system busy for
-  // a while (some file systems start writing it out then); another thread
-  // gives the arrays' memory back meanwhile, which the end of the run would
-  // do after it.
+  if (picture) outputs.draw_picture(*picture);
+  // Putting a file in the place of an older one, and closing one that
+  // replaced an older one, can keep the system busy for a while (some file
+  // systems start writing it out then); another thread gives the arrays'
+  // memory back meanwhile, which the end of the run would do after it.
+  std::optional<std::jthread> release;
   try {
-    std::thread release([&arrays] { arrays.reset(); });
-    out.close();
-    release.join();
+    release.emplace([&arrays] { arrays.reset(); });
   } catch (const std::system_error&) {
-    out.close();  // no thread to be had: both in turn, as ever
+    // No thread to be had: the arrays go at the end of the run, as ever.
   }
+  outputs.put_in_place();
+  console.write_record(" Done.");
+  out.close();
 }
 
 }  // namespace korvan::driver

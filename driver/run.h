@@ -30,6 +30,9 @@ struct ConversionOptions {
   // Files from this size on are read in pieces on threads (tests make it 0,
   // so that small surveys are read that way too).
   std::optional<std::uint64_t> pieces_minimum_bytes;
+  // Not an option: standard output was closed when the process started
+  // (main has opened it on /dev/null since), so "-o -" has nowhere to go.
+  bool standard_output_closed = false;
 };
 
 // Runs one conversion in the current directory. With a data name given, the

@@ -117,13 +117,13 @@ SurveyPicture::SurveyPicture(const reader::SoundingArrays& arrays, const ColumnP
 }
 
 #if KORVAN_HAVE_CAIRO
-std::optional<std::string> SurveyPicture::draw() const {
+std::optional<std::string> SurveyPicture::draw(int fd) const {
   const std::optional<picture::PictureKind> kind = picture::picture_kind(path_);
   if (!kind) return "the name ends in neither .png, .svg nor .pdf";
-  return picture::write_picture(path_, *kind, ArraysView(arrays_, plan_, names_, lines_), request_);
+  return picture::write_picture(fd, *kind, ArraysView(arrays_, plan_, names_, lines_), request_);
 }
 #else
-std::optional<std::string> SurveyPicture::draw() const {
+std::optional<std::string> SurveyPicture::draw(int) const {
   return "this korvan2col was built without cairo, which draws the pictures";
 }
 #endif

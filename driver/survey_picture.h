@@ -32,8 +32,9 @@ class SurveyPicture {
   SurveyPicture(const reader::SoundingArrays& arrays, const ColumnPlan& plan, std::string survey_name,
                 PictureOrder order, const LineRule& rule);
 
-  // Draws the picture. nullopt when drawn; else why not, in words.
-  std::optional<std::string> draw() const;
+  // Draws the picture into the file open for writing on `fd` (left open).
+  // nullopt when drawn; else why not, in words.
+  std::optional<std::string> draw(int fd) const;
 
  private:
   const reader::SoundingArrays& arrays_;

@@ -11,7 +11,7 @@
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include "picture/layout.h"
 
@@ -80,16 +80,16 @@ std::optional<PictureKind> picture_kind(std::string_view file_name) {
   return std::nullopt;
 }
 
-std::optional<std::string> write_drawing(const std::string& path, PictureKind kind, int width, int height,
+std::optional<std::string> write_drawing(int fd, PictureKind kind, int width, int height,
                                          const std::function<void(cairo_t*)>& draw) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return reason(errno);
-  // Only an ordinary file is removed after a failure: never a device such as /dev/full.
-  struct stat file_status {};
-  const bool ordinary = fstat(fileno(file), &file_status) == 0 && S_ISREG(file_status.st_mode);
-  const auto discard = [&] {
-    if (ordinary) std::remove(path.c_str());
-  };
+  // A descriptor of its own, which fclose() closes.
+  const int own = ::dup(fd);
+  std::FILE* file = own >= 0 ? ::fdopen(own, "wb") : nullptr;
+  if (file == nullptr) {
+    const int error = errno;
+    if (own >= 0) ::close(own);
+    return reason(error);
+  }
   Sink sink{file};
   cairo_status_t status = CAIRO_STATUS_SUCCESS;
   try {
@@ -98,12 +98,10 @@ std::optional<std::string> write_drawing(const std::string& path, PictureKind ki
     sink.error = ENOMEM;
   } catch (...) {
     std::fclose(file);
-    discard();
     throw;
   }
   if (std::fclose(file) != 0 && sink.error == 0) sink.error = errno;
   if (status == CAIRO_STATUS_SUCCESS && sink.error == 0) return std::nullopt;
-  discard();
   return sink.error != 0 ? reason(sink.error) : std::string(cairo_status_to_string(status));
 }
 

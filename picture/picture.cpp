@@ -128,9 +128,9 @@ void draw_picture(cairo_t* cr, const SurveyView& survey, const PictureRequest& r
 
 }  // namespace
 
-std::optional<std::string> write_picture(const std::string& path, PictureKind kind, const SurveyView& survey,
+std::optional<std::string> write_picture(int fd, PictureKind kind, const SurveyView& survey,
                                          const PictureRequest& request) {
-  return write_drawing(path, kind, kWidth, kHeight, [&](cairo_t* cr) { draw_picture(cr, survey, request); });
+  return write_drawing(fd, kind, kWidth, kHeight, [&](cairo_t* cr) { draw_picture(cr, survey, request); });
 }
 
 PictureLayout survey_layout(const SurveyView& survey, const PictureRequest& request) {

@@ -13,11 +13,11 @@
 
 namespace korvan::picture {
 
-// Writes the picture to `path`. nullopt when written; else the system's
-// reason in words, for a message like "korvan2col: out.png: Is a directory".
-// A picture that could not be written whole is removed. The request's line
+// Writes the picture to the file open for writing on `fd` (left open).
+// nullopt when written; else the system's reason in words, for a message
+// like "korvan2col: out.png: No space left on device". The request's line
 // and data column must be the survey's.
-std::optional<std::string> write_picture(const std::string& path, PictureKind kind, const SurveyView& survey,
+std::optional<std::string> write_picture(int fd, PictureKind kind, const SurveyView& survey,
                                          const PictureRequest& request);
 
 // Where the picture of `survey` puts its map, colour bar and panels, for

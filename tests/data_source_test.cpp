@@ -1,5 +1,6 @@
 // Data sources: which names are read in place and which are kept as a copy
-// (read by several threads at once), gzip members and their faults, the stop
+// (read by several threads at once), gzip members, their zero padding and
+// their faults, the stop
 // after an overlong record or at a binary start, a temporary directory that
 // takes no copy, and the hints for binary starts.
 #include <csignal>
@@ -97,6 +98,7 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
     bool compressed;
     std::string contents;
     std::string failure = {};  // the reason, when the data are refused
+    std::uint64_t padding = 0;  // zero bytes passed over after the last gzip member
   };
   const Case cases[] = {
       {"regular file", Via::file, text, false, false, text},
@@ -111,7 +113,9 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
       {"gzip file", Via::file, gz, true, true, text},
       {"gzip on a pipe", Via::pipe, gz, true, true, text},
       {"two gzip members", Via::file, gz + gzip(dir, "3 4\n"), true, true, text + "3 4\n"},
-      {"trailing garbage", Via::pipe, gz + "junk", true, true, text},
+      {"zero padding after the last member", Via::file, gz + std::string(10240, '\0'), true, true, text, "", 10240},
+      {"zero padding on a pipe", Via::pipe, gz + gzip(dir, "3 4\n") + std::string(3, '\0'), true, true,
+       text + "3 4\n", "", 3},
       {"longest record", Via::pipe, longest + "\nend\n", true, false, longest + "\nend\n"},
       {"overlong record", Via::pipe, overlong + "yz\nnext\n", true, false, overlong},
       {"overlong record after a line", Via::pipe, "1\n" + overlong + "z", true, false, "1\n" + overlong},
@@ -139,6 +143,7 @@ TEST(DataSourceContents, WhatIsKeptAndWhatIsReadInPlace) {
     const DataSource& source = std::get<DataSource>(opened);
     EXPECT_EQ(source.is_copy(), c.copy);
     EXPECT_EQ(source.was_compressed(), c.compressed);
+    EXPECT_EQ(source.padding_bytes(), c.padding);
     if (!c.copy) {
       const std::string in_place = c.via == Via::name         ? c.bytes
                                    : c.via == Via::input_file ? "/proc/self/fd/" + std::to_string(input)
@@ -169,11 +174,22 @@ TEST(DataSourceFailures, BrokenGzip) {
   const std::string gz = gzip(dir, std::string(100'000, '7') + "\n");
   std::string bad_check = gz;
   bad_check[gz.size() - 5] ^= 1;
+  std::string bad_magic = gz;
+  bad_magic[0] = '\x1e';
+  std::string bad_method = gz;
+  bad_method[2] = '\x07';
   const std::pair<std::string, std::string> cases[] = {
       {gz.substr(0, gz.size() - 3), "compressed data is truncated"},
       {gz.substr(0, 2), "compressed data is truncated"},
       {gz + gz.substr(0, 20), "compressed data is truncated"},
       {bad_check, "compressed data is corrupt (incorrect data check)"},
+      {gz + bad_check, "compressed data is corrupt (incorrect data check)"},
+      {gz + bad_method, "compressed data is corrupt (unknown compression method)"},
+      {gz + bad_magic, "compressed data is corrupt (unexpected bytes after member 1)"},
+      {gz + gz + "junk", "compressed data is corrupt (unexpected bytes after member 2)"},
+      {gz + "\x1f", "compressed data is corrupt (unexpected bytes after member 1)"},
+      {gz + std::string(5000, '\0') + "x", "compressed data is corrupt (unexpected bytes after member 1)"},
+      {gz + std::string(3, '\0') + gz, "compressed data is corrupt (unexpected bytes after member 1)"},
   };
   for (const auto& [bytes, reason] : cases) {
     for (const Via via : {Via::file, Via::pipe}) {

@@ -57,8 +57,8 @@ TEST(Options, EachOptionAsTheUserSeesIt) {
        "Converting from KORVAN predicted data format.\n Enter the name of the data file ... \n"
        "Stop: output file \"./" + kSurvey + "\" is the data file.\n",
        "", 1, ""},
-      {"-o into a missing directory", "-o nodir/rows.txt " + kSurvey, "",
-       dialogue_until_writing(kSurvey, "nodir/rows.txt") + "Stop: error opening file \"nodir/rows.txt\" for output.\n",
+      {"-o into a missing directory, found before reading", "-o nodir/rows.txt " + kSurvey, "",
+       "Converting from KORVAN predicted data format.\nStop: error opening file \"nodir/rows.txt\" for output.\n",
        "korvan2col: nodir/rows.txt: No such file or directory\n", 1, ""},
       {"-o refusing every write", "-o /dev/full " + kSurvey, "",
        dialogue_until_writing(kSurvey, "/dev/full") + "Stop: error writing first header line to \"/dev/full\".\n",

@@ -2,13 +2,15 @@
 // panels and what their titles say, round ticks, the layout, each kind
 // written whole, a lone spike among many soundings reaching the picture,
 // the map's colours set by the bulk of the values, no profile drawn across
-// a change of flight line, the reason for a path that cannot be written,
+// a change of flight line, the reason for a file that refuses the picture,
 // and --plot, --channel and --line as the user sees them. Built only with
 // cairo.
 #if KORVAN_HAVE_CAIRO
 
 #include <cairo.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -61,6 +63,16 @@ class LineSurvey : public SurveyView {
   Values values_;
   double spacing_;
 };
+
+// The picture written into a new file at `path`.
+std::optional<std::string> write_picture_file(const std::filesystem::path& path, PictureKind kind,
+                                              const SurveyView& survey, const PictureRequest& request = {}) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return "cannot open " + path.string();
+  std::optional<std::string> failure = write_picture(fd, kind, survey, request);
+  ::close(fd);
+  return failure;
+}
 
 cairo_surface_t* read_png(const std::filesystem::path& path) {
   return cairo_image_surface_create_from_png(path.c_str());
@@ -179,7 +191,7 @@ TEST(PicturePicture, EachKindIsWrittenWhole) {
   ScratchDir dir;
   const LineSurvey survey(500, {kInphase900, kQuadrature900}, kWave);
   for (const char* name : {"out.png", "out.svg", "out.pdf"}) {
-    ASSERT_EQ(write_picture(dir.file(name).string(), *picture_kind(name), survey, {}), std::nullopt) << name;
+    ASSERT_EQ(write_picture_file(dir.file(name), *picture_kind(name), survey), std::nullopt) << name;
   }
   EXPECT_EQ(dir.read("out.svg").rfind("<?xml", 0), 0u);
   EXPECT_NE(dir.read("out.svg").find("<svg"), std::string::npos);
@@ -210,7 +222,7 @@ TEST(PicturePicture, OddSurveysStillDraw) {
     for (const bool one_line : {false, true}) {
       PictureRequest request;
       if (one_line) request.line = 1;
-      EXPECT_EQ(write_picture(dir.file("odd.png").string(), PictureKind::png, survey, request), std::nullopt);
+      EXPECT_EQ(write_picture_file(dir.file("odd.png"), PictureKind::png, survey, request), std::nullopt);
     }
   }
 }
@@ -225,7 +237,7 @@ TEST(PicturePicture, OneSpikeAmongManySoundingsShows) {
     return i == kSpike ? 50.0f : static_cast<float>(std::sin(0.001 * static_cast<double>(i)));
   });
   ScratchDir dir;
-  ASSERT_EQ(write_picture(dir.file("spike.png").string(), PictureKind::png, survey, {}), std::nullopt);
+  ASSERT_EQ(write_picture_file(dir.file("spike.png"), PictureKind::png, survey), std::nullopt);
 
   cairo_surface_t* png = read_png(dir.file("spike.png"));
   ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
@@ -277,7 +289,7 @@ class RampSurvey : public LineSurvey {
 TEST(PictureMap, ColourRangeIgnoresSpikes) {
   const RampSurvey survey;
   ScratchDir dir;
-  ASSERT_EQ(write_picture(dir.file("ramp.png").string(), PictureKind::png, survey, {}), std::nullopt);
+  ASSERT_EQ(write_picture_file(dir.file("ramp.png"), PictureKind::png, survey), std::nullopt);
   cairo_surface_t* png = read_png(dir.file("ramp.png"));
   ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
   const PictureLayout layout = survey_layout(survey, {});
@@ -331,7 +343,7 @@ TEST(PictureProfiles, NoProfileAcrossAChangeOfLine) {
   for (const bool turn : {false, true}) {
     const TwoLines survey(turn);
     ScratchDir dir;
-    ASSERT_EQ(write_picture(dir.file("two.png").string(), PictureKind::png, survey, {}), std::nullopt);
+    ASSERT_EQ(write_picture_file(dir.file("two.png"), PictureKind::png, survey), std::nullopt);
     cairo_surface_t* png = read_png(dir.file("two.png"));
     ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
     const PlotArea area = survey_layout(survey, {}).panels.at(0);
@@ -362,18 +374,14 @@ TEST(PictureProfiles, NoProfileAcrossAChangeOfLine) {
   }
 }
 
-TEST(PicturePicture, UnwritablePathGivesTheReasonAndLeavesNoFile) {
-  ScratchDir dir;
-  std::filesystem::create_directory(dir.file("taken.png"));
-  const std::pair<std::string, std::string> cases[] = {
-      {dir.file("taken.png").string(), "Is a directory"},
-      {dir.file("missing/out.pdf").string(), "No such file or directory"},
-  };
+TEST(PicturePicture, RefusedWritesGiveTheReason) {
   const LineSurvey survey(10, {kInphase900, kQuadrature900}, kWave);
-  for (const auto& [path, reason] : cases) {
-    EXPECT_EQ(write_picture(path, *picture_kind(path), survey, {}), reason);
+  for (const PictureKind kind : {PictureKind::png, PictureKind::svg, PictureKind::pdf}) {
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    EXPECT_EQ(write_picture(full, kind, survey, {}), "No space left on device");
+    ::close(full);
   }
-  EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.png")));
 }
 
 std::string file_bytes(const std::filesystem::path& path) {
@@ -454,8 +462,9 @@ TEST(PlotOption, PictureBesideAnUnchangedConversion) {
        "PNG 1600x1200"},
       {"a line", "lines", "--plot x.png --line 2", read_lines + writing + "Done.\n", "", 0, true, "x.png",
        "PNG 1600x1200"},
-      {"a directory in the way", "multi", "--plot dir.png", read + writing + "Stop: error writing picture \"dir.png\".\n",
-       "korvan2col: dir.png: Is a directory\n", 1, true, "dir.png", "a directory"},
+      {"a directory in the way, found before reading", "multi", "--plot dir.png",
+       "Converting from KORVAN predicted data format.\nStop: error opening picture \"dir.png\" for output.\n",
+       "korvan2col: dir.png: Is a directory\n", 1, false, "dir.png", "a directory"},
       {"no such channel", "multi", "--plot x.png --channel 900Hz_y_inphase",
        read + "Stop: no column \"900Hz_y_inphase\" to colour the map by.\n", columns, 1, false, "x.png", "nothing"},
       {"no such line", "lines", "--plot x.png --line 3", read_lines + "Stop: no flight line 3 to draw.\n",

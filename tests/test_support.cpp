@@ -76,7 +76,7 @@ std::string slurp(const std::filesystem::path& p) {
 }  // namespace
 
 RunResult run_converter(const std::filesystem::path& dir, std::string_view input,
-                        std::string_view arguments, std::string_view shell_prefix) {
+                        std::string_view arguments, std::string_view shell_prefix, std::string_view wrapper) {
   // Standard input, output and error go through files kept outside `dir`, so
   // the converter's directory holds only what the test put there; stdin is
   // still a pipe (cat), as when a user pipes a name in.
@@ -84,7 +84,7 @@ RunResult run_converter(const std::filesystem::path& dir, std::string_view input
   io.write("stdin", input);
   const std::string command = "cd " + shell_quote(dir.string()) + " && " + std::string(shell_prefix) +
                               " cat " + shell_quote(io.file("stdin").string()) + " | " +
-                              shell_quote(KORVAN2COL_BINARY) + " " + std::string(arguments) + " 2> " +
+                              std::string(wrapper) + " " + shell_quote(KORVAN2COL_BINARY) + " " + std::string(arguments) + " 2> " +
                               shell_quote(io.file("stderr").string()) + " | cat > " +
                               shell_quote(io.file("stdout").string()) + "; exit ${PIPESTATUS[1]}";
   const std::string wrapped = "bash -c " + shell_quote(command);

@@ -34,9 +34,11 @@ struct RunResult {
 
 // Runs the built korvan2col in `dir` with `input` on standard input (a pipe)
 // and standard output/error captured through pipes. `shell_prefix` is put in
-// front of the command (for example "ulimit -f 1;").
+// front of the command (for example "ulimit -f 1;"), `wrapper` in front of
+// the converter itself (for example "setpriv --reuid=65534").
 RunResult run_converter(const std::filesystem::path& dir, std::string_view input,
-                        std::string_view arguments = "", std::string_view shell_prefix = "");
+                        std::string_view arguments = "", std::string_view shell_prefix = "",
+                        std::string_view wrapper = "");
 
 // Whether every line of a run's standard error is one of the converter's
 // own: "korvan2col: ...".

@@ -309,11 +309,29 @@ class Inflater {
   bool ok_ = false;
 };
 
+// After the last member: zero bytes only, as a tape's last block leaves
+// them, counted into `padding`. Anything else is no gzip file that a member
+// ended, and the data it held cannot be told: the run must not go on with
+// part of them. The `have` bytes at `in` come first.
+std::optional<SourceFailure> pass_over_padding(Input& input, char* in, std::size_t have, int members,
+                                               std::uint64_t& padding) {
+  for (;;) {
+    if (std::any_of(in, in + have, [](char c) { return c != '\0'; })) {
+      return SourceFailure{"compressed data is corrupt (unexpected bytes after member " + std::to_string(members) +
+                           ")"};
+    }
+    padding += have;
+    if (input.ended()) return std::nullopt;
+    if (auto failure = input.read(in, kBlockBytes, have)) return failure;
+  }
+}
+
 // Decompresses every gzip member of the input, as zcat does: members follow
-// one another, and bytes after a member that do not start another one are
-// trailing garbage, ignored. The `have` bytes already in target.block() are
-// the start of the input.
-std::optional<SourceFailure> copy_gunzipped(Input& input, std::size_t have, CopyTarget& target) {
+// one another, each whole; zero bytes may follow the last one (their count
+// goes to `padding`), nothing else. The `have` bytes already in
+// target.block() are the start of the input.
+std::optional<SourceFailure> copy_gunzipped(Input& input, std::size_t have, CopyTarget& target,
+                                            std::uint64_t& padding) {
   Inflater inflater;
   if (!inflater.ok()) return SourceFailure{"out of memory"};
   z_stream& z = inflater.stream();
@@ -322,6 +340,7 @@ std::optional<SourceFailure> copy_gunzipped(Input& input, std::size_t have, Copy
   std::memcpy(in, target.block(), have);
   z.next_in = reinterpret_cast<Bytef*>(in);
   z.avail_in = static_cast<uInt>(have);
+  int members = 0;
   for (;;) {
     if (z.avail_in == 0) {
       std::size_t got = 0;
@@ -344,12 +363,14 @@ std::optional<SourceFailure> copy_gunzipped(Input& input, std::size_t have, Copy
       case Z_STREAM_END: {
         // Whether another member follows: move what is left to the front
         // and make sure the magic's bytes are there to look at.
+        ++members;
         const std::size_t left = z.avail_in;
         std::memmove(in, z.next_in, left);
         const std::size_t wanted = kGzipMagic.size() - std::min(left, kGzipMagic.size());
         std::size_t got = 0;
         if (auto failure = input.fill(in + left, kBlockBytes - left, wanted, got)) return failure;
-        if (!starts_with_gzip_magic(in, left + got)) return std::nullopt;
+        if (left + got == 0) return std::nullopt;
+        if (!starts_with_gzip_magic(in, left + got)) return pass_over_padding(input, in, left + got, members, padding);
         z.next_in = reinterpret_cast<Bytef*>(in);
         z.avail_in = static_cast<uInt>(left + got);
         ::inflateReset(&z);
@@ -368,6 +389,7 @@ std::optional<SourceFailure> copy_gunzipped(Input& input, std::size_t have, Copy
 struct KeptCopy {
   Descriptor file;
   bool compressed = false;
+  std::uint64_t padding = 0;
 };
 
 // Copies the input, from its first byte, into a new unnamed file.
@@ -381,24 +403,28 @@ std::variant<KeptCopy, SourceFailure> keep_copy(int fd) {
   std::size_t have = 0;
   if (auto failure = input.fill(target.block(), kBlockBytes, kGzipMagic.size(), have)) return std::move(*failure);
   const bool compressed = starts_with_gzip_magic(target.block(), have);
-  auto failure = compressed ? copy_gunzipped(input, have, target) : copy_plain(input, have, target);
+  std::uint64_t padding = 0;
+  auto failure = compressed ? copy_gunzipped(input, have, target, padding) : copy_plain(input, have, target);
   if (failure) return std::move(*failure);
   auto kept = target.finish();
   if (auto* failure = std::get_if<SourceFailure>(&kept)) return std::move(*failure);
-  return KeptCopy{std::move(std::get<Descriptor>(kept)), compressed};
+  return KeptCopy{std::move(std::get<Descriptor>(kept)), compressed, padding};
 }
 
 }  // namespace
 
-DataSource::DataSource(int copy_fd, bool compressed)
-    : path_("/proc/self/fd/" + std::to_string(copy_fd)), copy_fd_(copy_fd), compressed_(compressed) {}
+DataSource::DataSource(int copy_fd, bool compressed, std::uint64_t padding)
+    : path_("/proc/self/fd/" + std::to_string(copy_fd)), copy_fd_(copy_fd), compressed_(compressed), padding_(padding) {}
 
 DataSource::~DataSource() {
   if (copy_fd_ >= 0) ::close(copy_fd_);
 }
 
 DataSource::DataSource(DataSource&& other) noexcept
-    : path_(std::move(other.path_)), copy_fd_(std::exchange(other.copy_fd_, -1)), compressed_(other.compressed_) {}
+    : path_(std::move(other.path_)),
+      copy_fd_(std::exchange(other.copy_fd_, -1)),
+      compressed_(other.compressed_),
+      padding_(other.padding_) {}
 
 DataSource& DataSource::operator=(DataSource&& other) noexcept {
   if (this != &other) {
@@ -406,6 +432,7 @@ DataSource& DataSource::operator=(DataSource&& other) noexcept {
     path_ = std::move(other.path_);
     copy_fd_ = std::exchange(other.copy_fd_, -1);
     compressed_ = other.compressed_;
+    padding_ = other.padding_;
   }
   return *this;
 }
@@ -428,7 +455,8 @@ std::variant<bool, SourceFailure> readable_in_place(int fd) {
 std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, int standard_input) {
   const auto from_copy = [](std::variant<KeptCopy, SourceFailure> copy) -> std::variant<DataSource, SourceFailure> {
     if (auto* failure = std::get_if<SourceFailure>(&copy)) return std::move(*failure);
-    return DataSource(std::get<KeptCopy>(copy).file.release(), std::get<KeptCopy>(copy).compressed);
+    KeptCopy& kept = std::get<KeptCopy>(copy);
+    return DataSource(kept.file.release(), kept.compressed, kept.padding);
   };
   if (name == "-") {
     // Standard input redirected from a file is read in place like the file,

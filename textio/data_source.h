@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,7 +32,8 @@ std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, 
 // character device or any other file that cannot be read twice, and a
 // gzip-compressed file recognised by its first bytes whatever its name) its
 // bytes, decompressed, kept in an unnamed temporary file in $TMPDIR (else
-// /tmp).
+// /tmp). A gzip file is whole members, one after the other, and then
+// nothing but zero bytes, if anything.
 class DataSource {
  public:
   ~DataSource();
@@ -45,16 +47,19 @@ class DataSource {
   const std::string& path() const { return path_; }
   bool is_copy() const { return copy_fd_ >= 0; }
   bool was_compressed() const { return compressed_; }
+  // The zero bytes after the last gzip member, passed over.
+  std::uint64_t padding_bytes() const { return padding_; }
 
  private:
   friend std::variant<DataSource, SourceFailure> open_data_source(std::string_view name, int standard_input);
 
   explicit DataSource(std::string path) : path_(std::move(path)) {}
-  DataSource(int copy_fd, bool compressed);
+  DataSource(int copy_fd, bool compressed, std::uint64_t padding);
 
   std::string path_;
   int copy_fd_ = -1;  // the only link to the kept copy: closing it frees the file
   bool compressed_ = false;
+  std::uint64_t padding_ = 0;
 };
 
 // `standard_input` is the descriptor read for "-" (0 in the product).

@@ -2,6 +2,7 @@
 #include "textio/output_unit.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
 
@@ -39,14 +40,25 @@ IoStatus OutputUnit::open_replacing(std::string_view name) {
 
 std::string OutputUnit::error_text() const { return std::strerror(error_); }
 
-IoStatus OutputUnit::attach(int fd) {
+IoStatus OutputUnit::attach(int fd, BrokenPipe on_broken_pipe) {
   if (fd_ >= 0 || fd < 0) return IoStatus::failed;
   fd_ = fd;
+  on_broken_pipe_ = on_broken_pipe;
   return IoStatus::ok;
+}
+
+// The converter ignores SIGPIPE so that a closed console does not end it;
+// here the signal's own action is wanted, and nothing after it.
+void OutputUnit::end_process_if_reader_gone() const {
+  if (errno != EPIPE || on_broken_pipe_ != BrokenPipe::end_process) return;
+  std::signal(SIGPIPE, SIG_DFL);
+  std::raise(SIGPIPE);
+  errno = EPIPE;  // a blocked signal returns here: reported as before
 }
 
 // Names the record that holds the first byte that did not reach the file.
 void OutputUnit::note_failure(std::size_t written) {
+  end_process_if_reader_gone();
   error_ = errno;
   broken_ = true;
   for (const Pending& run : pending_) {
@@ -151,6 +163,7 @@ IoStatus OutputUnit::write_direct(const char* data, std::size_t bytes, std::size
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
+    end_process_if_reader_gone();
     error_ = errno;
     broken_ = true;
     failed_tag_ = first_tag + done / record_bytes;

@@ -14,6 +14,11 @@
 
 namespace korvan::textio {
 
+// What a write into a pipe whose reader has gone (EPIPE) does: report the
+// failure like any other, or end the process by SIGPIPE, as a filter ends
+// when the rest of its pipeline needs no more (`korvan2col -o - a.prd | head`).
+enum class BrokenPipe { report, end_process };
+
 class OutputUnit {
  public:
   // Caller-chosen name of a record, handed back when that record failed.
@@ -29,9 +34,10 @@ class OutputUnit {
 
   // Creates the file, or empties an existing one. On failure errno says why.
   IoStatus open_replacing(std::string_view name);
-  // Writes to a descriptor that is already open (standard output) instead;
-  // the unit closes it as it would a file of its own.
-  IoStatus attach(int fd);
+  // Writes to a descriptor that is already open (standard output, a file
+  // opened elsewhere) instead; the unit closes it as it would a file of its
+  // own.
+  IoStatus attach(int fd, BrokenPipe on_broken_pipe = BrokenPipe::report);
 
   // Appends one record and its CR LF. A failure may concern an earlier
   // record still in the buffer: failed_record() names the first one lost.
@@ -67,8 +73,10 @@ class OutputUnit {
   IoStatus write_out();
   IoStatus write_direct(const char* data, std::size_t bytes, std::size_t record_bytes, RecordTag first_tag);
   void note_failure(std::size_t written);
+  void end_process_if_reader_gone() const;
 
   int fd_ = -1;
+  BrokenPipe on_broken_pipe_ = BrokenPipe::report;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;
   std::size_t used_ = 0;

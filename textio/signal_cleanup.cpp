@@ -1,0 +1,103 @@
+// The handlers reach the names through a small fixed table, the one state of
+// the program that is not owned by the run: a signal handler can reach
+// nothing else. Writing a slot's name happens before it is armed, and the
+// handler reads only armed slots, with unlink() and raise() alone, both
+// async-signal-safe.
+#include "textio/signal_cleanup.h"
+
+#include <array>
+#include <atomic>
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <utility>
+
+#include <pthread.h>
+#include <unistd.h>
+
+namespace korvan::textio {
+namespace {
+
+constexpr std::array<int, 3> kEndingSignals = {SIGINT, SIGTERM, SIGHUP};
+
+struct Slot {
+  std::atomic<bool> taken{false};
+  std::atomic<bool> armed{false};
+  std::array<char, PATH_MAX> path{};
+};
+
+static_assert(std::atomic<bool>::is_always_lock_free, "the handler may only touch lock-free atomics");
+
+// A run holds at most the rows file's and the picture's temporaries, and one
+// more name while a temporary is put in place.
+std::array<Slot, 4> slots;
+std::once_flag handlers_installed;
+
+extern "C" void remove_and_end(int signal) {
+  for (Slot& slot : slots) {
+    if (slot.armed.load(std::memory_order_acquire)) ::unlink(slot.path.data());
+  }
+  // SA_RESETHAND has put the default action back, SA_NODEFER lets it act
+  // at once: the process ends by the signal, as without this handler.
+  ::raise(signal);
+}
+
+// A signal that the process ignores (nohup) or that someone else handles
+// is left as it is.
+void install_handlers() {
+  for (const int signal : kEndingSignals) {
+    struct sigaction current {};
+    if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+    struct sigaction handler {};
+    handler.sa_handler = remove_and_end;
+    handler.sa_flags = SA_RESETHAND | SA_NODEFER;
+    sigemptyset(&handler.sa_mask);
+    ::sigaction(signal, &handler, nullptr);
+  }
+}
+
+}  // namespace
+
+std::optional<RemovedOnSignal> RemovedOnSignal::hold(const std::string& path) {
+  if (path.size() >= PATH_MAX) return std::nullopt;
+  std::call_once(handlers_installed, install_handlers);
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    Slot& slot = slots[i];
+    if (slot.taken.exchange(true)) continue;
+    std::memcpy(slot.path.data(), path.c_str(), path.size() + 1);
+    slot.armed.store(true, std::memory_order_release);
+    return RemovedOnSignal(static_cast<int>(i));
+  }
+  return std::nullopt;
+}
+
+void RemovedOnSignal::forget() {
+  if (slot_ < 0) return;
+  Slot& slot = slots[static_cast<std::size_t>(slot_)];
+  slot.armed.store(false, std::memory_order_release);
+  slot.taken.store(false);
+  slot_ = -1;
+}
+
+RemovedOnSignal::~RemovedOnSignal() { forget(); }
+
+RemovedOnSignal::RemovedOnSignal(RemovedOnSignal&& other) noexcept : slot_(std::exchange(other.slot_, -1)) {}
+
+RemovedOnSignal& RemovedOnSignal::operator=(RemovedOnSignal&& other) noexcept {
+  if (this != &other) {
+    forget();
+    slot_ = std::exchange(other.slot_, -1);
+  }
+  return *this;
+}
+
+SignalsHeld::SignalsHeld() {
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (const int signal : kEndingSignals) sigaddset(&ending, signal);
+  pthread_sigmask(SIG_BLOCK, &ending, &before_);
+}
+
+SignalsHeld::~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+
+}  // namespace korvan::textio
