@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <string_view>
 
 #include <CLI/CLI.hpp>
@@ -29,6 +30,13 @@ std::string check_plot_name(const std::string& value) {
   const bool known = std::any_of(std::begin(kPlotEndings), std::end(kPlotEndings),
                                  [&](std::string_view ending) { return ends_with_any_case(value, ending); });
   return known ? "" : "'" + value + "' does not end in .png, .svg or .pdf";
+}
+
+std::string check_line_number(const std::string& value) {
+  const bool digits = !value.empty() && value.size() <= 10 &&
+                      std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const bool in_range = digits && std::stoll(value) >= 1 && std::stoll(value) <= INT32_MAX;
+  return in_range ? "" : "'" + value + "' is not a flight line number (1, 2, ...)";
 }
 
 // The first argument that CLI11 left over names the error. After "--" every
@@ -57,6 +65,8 @@ CommandLine parse_command_line(std::span<char* const> arguments) {
   std::string output_name;
   std::string format = "vask";
   std::string plot_name;
+  std::string channel;
+  std::string line_number;
   bool help = false;
   bool version = false;
 
@@ -67,6 +77,8 @@ CommandLine parse_command_line(std::span<char* const> arguments) {
   CLI::Option* output = app.add_option("-o,--output", output_name)->type_name("FILE");
   app.add_option("--format", format)->type_name("vask|csv")->check(check_format);
   CLI::Option* plot = app.add_option("--plot", plot_name)->type_name("FILE")->check(check_plot_name);
+  CLI::Option* channel_option = app.add_option("--channel", channel)->type_name("NAME");
+  CLI::Option* line_option = app.add_option("--line", line_number)->type_name("N")->check(check_line_number);
   app.add_flag("--strict", options.strict);
   app.add_flag("-h,--help", help);
   app.add_flag("--version", version);
@@ -95,6 +107,16 @@ CommandLine parse_command_line(std::span<char* const> arguments) {
   if (output->count() > 0) options.output_name = output_name;
   options.format = format == "csv" ? OutputFormat::csv : OutputFormat::vask;
   if (plot->count() > 0) options.plot_name = plot_name;
+  // Both say what the picture shows, so they mean nothing without one.
+  for (const CLI::Option* picture_option : {channel_option, line_option}) {
+    if (picture_option->count() > 0 && plot->count() == 0) {
+      line.action = CommandLine::Action::usage_error;
+      line.error = "korvan2col: " + picture_option->get_name() + " needs --plot";
+      return line;
+    }
+  }
+  if (channel_option->count() > 0) options.plot_channel = channel;
+  if (line_option->count() > 0) options.plot_line = static_cast<std::int32_t>(std::stol(line_number));
   return line;
 }
 
@@ -115,8 +137,15 @@ std::string usage_text() {
          "                     header row of column names, then comma-separated\n"
          "                     values, to vask.csv\n"
          "                       korvan2col --format csv survey.prd\n"
-         "  --plot FILE        also draw the survey to FILE, ending in .png, .svg or .pdf\n"
+         "  --plot FILE        also draw the survey to FILE, ending in .png, .svg or .pdf:\n"
+         "                     a map coloured by one column and profiles line by line\n"
          "                       korvan2col --plot survey.svg survey.prd\n"
+         "  --channel NAME     with --plot: the column that colours the map, named as\n"
+         "                     in --format csv (default: the first data column)\n"
+         "                       korvan2col --plot survey.png --channel 900Hz_z_quadrature survey.prd\n"
+         "  --line N           with --plot: draw flight line N's profiles and mark it on\n"
+         "                     the map (lines are numbered from 1 in file order)\n"
+         "                       korvan2col --plot line12.png --line 12 survey.prd\n"
          "  --strict           stop instead of warning\n"
          "                       korvan2col --strict survey.prd\n"
          "  -h, --help         show this text and exit\n"

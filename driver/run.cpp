@@ -143,6 +143,13 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
     if (diagnostics != nullptr) diagnostics->line(warning.warning_line());
   }
 
+  // What the picture is asked to show is checked before the rows file is touched.
+  std::optional<SurveyPicture> picture;
+  if (options.plot_name) {
+    picture.emplace(*arrays, plan, name, PictureOrder{*options.plot_name, options.plot_channel, options.plot_line},
+                    LineRule{});
+  }
+
   console.write_record("  Writing converted data to file \"" + output + "\".");
   textio::OutputUnit out;
   outputs.open_rows(out);
@@ -153,7 +160,7 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   }
   // "Done." only once every byte is in its place (and the picture drawn).
   if (out.flush() != IoStatus::ok) stop_for_lost_record(out, output);
-  outputs.draw_picture(*arrays, plan);
+  if (picture) outputs.draw_picture(*picture);
   // Putting a file in the place of an older one, and closing one that
   // replaced an older one, can keep the system busy for a while (some file
   // systems start writing it out then); another thread gives the arrays'

@@ -24,6 +24,8 @@ struct ConversionOptions {
   std::optional<std::string> output_name;  // -o
   OutputFormat format = OutputFormat::vask;
   std::optional<std::string> plot_name;    // --plot: the picture drawn after the rows file
+  std::optional<std::string> plot_channel;  // --channel: the column that colours the picture's map
+  std::optional<std::int32_t> plot_line;    // --line: the flight line whose profiles the picture draws
   bool strict = false;                     // --strict: what would be a warning stops the run
   // Files from this size on are read in pieces on threads (tests make it 0,
   // so that small surveys are read that way too).

@@ -104,11 +104,11 @@ void RunOutputs::open_rows(textio::OutputUnit& out) {
   if (out.attach(fd) != textio::IoStatus::ok) stop(out.error_text());
 }
 
-void RunOutputs::draw_picture(const reader::SoundingArrays& arrays, const ColumnPlan& plan) {
+void RunOutputs::draw_picture(const SurveyPicture& picture) {
   if (!plot_name_) return;
   const std::string& name = *plot_name_;
   picture_file_.emplace(open_or_stop("picture", name));
-  if (const std::optional<std::string> failure = draw_survey(name, picture_file_->descriptor(), arrays, plan)) {
+  if (const std::optional<std::string> failure = picture.draw(picture_file_->descriptor())) {
     picture_file_.reset();
     put_in_place();
     estop("error writing picture \"" + name + "\"", {name + ": " + *failure});

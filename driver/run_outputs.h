@@ -12,6 +12,7 @@
 
 #include "driver/column_plan.h"
 #include "driver/run.h"
+#include "driver/survey_picture.h"
 #include "reader/sounding_arrays.h"
 #include "textio/file_identity.h"
 #include "textio/output_file.h"
@@ -32,7 +33,7 @@ class RunOutputs {
   void open_rows(textio::OutputUnit& out);
   // Draws the --plot picture, once the rows are written whole. Where it
   // fails, the rows file is put in its place before the run stops.
-  void draw_picture(const reader::SoundingArrays& arrays, const ColumnPlan& plan);
+  void draw_picture(const SurveyPicture& picture);
   // Puts the rows file, then the picture, in its place.
   void put_in_place();
 

@@ -1,20 +1,25 @@
-// The sounding arrays as the picture module sees a survey.
+// The sounding arrays as the picture sees a survey, and the checks of what
+// the picture is asked to show.
 #include "driver/survey_picture.h"
 
-#include "driver/column_header.h"
+#include <algorithm>
+
+#include "driver/csv_writer.h"
+#include "driver/stops.h"
 
 #if KORVAN_HAVE_CAIRO
-#include "driver/plot.h"
+#include "picture/picture.h"
 #endif
 
 namespace korvan::driver {
-
-#if KORVAN_HAVE_CAIRO
 namespace {
 
-class ArraysView : public SurveyView {
+#if KORVAN_HAVE_CAIRO
+class ArraysView : public picture::SurveyView {
  public:
-  ArraysView(const reader::SoundingArrays& a, const ColumnPlan& plan) : a_(a), plan_(plan) {}
+  ArraysView(const reader::SoundingArrays& a, const ColumnPlan& plan, const std::vector<std::string>& names,
+             const std::vector<std::int32_t>& lines)
+      : a_(a), plan_(plan), names_(names), lines_(lines) {}
 
   std::int64_t soundings() const override { return a_.dims.nsound; }
   double x(std::int64_t i) const override {
@@ -23,29 +28,102 @@ class ArraysView : public SurveyView {
   double y(std::int64_t i) const override {
     return a_.soundy_exact.empty() ? a_.soundy(i + 1) : a_.soundy_exact[static_cast<std::size_t>(i)];
   }
+  double height(std::int64_t i) const override { return -a_.zt(1, 1, i + 1); }
+  std::int32_t line(std::int64_t i) const override { return lines_[static_cast<std::size_t>(i)]; }
   std::size_t columns() const override { return plan_.size(); }
-  std::string label(std::size_t column) const override { return column_label(plan_[column]); }
+  picture::ChannelInfo channel(std::size_t column) const override {
+    const DataColumn& c = plan_[column];
+    return {c.frequency, c.orientation, c.it,
+            c.inphase ? picture::Component::inphase : picture::Component::quadrature, names_[column]};
+  }
   float value(std::size_t column, std::int64_t i) const override {
     const DataColumn& c = plan_[column];
     const reader::Datum& datum = a_.prd(1, c.it, c.ifreq, i + 1);
     return c.inphase ? datum.inphase : datum.quadrature;
   }
+  // One step of a sounding through the arrays, without working out each index.
+  void values(std::optional<std::size_t> column, std::int64_t first, std::span<float> out) const override {
+    if (out.empty()) return;
+    if (!column) {
+      const float* z = &a_.zt(1, 1, first + 1);
+      const std::int64_t step = a_.zt.slice();
+      for (std::size_t k = 0; k < out.size(); ++k) out[k] = -z[static_cast<std::int64_t>(k) * step];
+      return;
+    }
+    const DataColumn& c = plan_[*column];
+    const reader::Datum* datum = &a_.prd(1, c.it, c.ifreq, first + 1);
+    const std::int64_t step = a_.prd.slice();
+    for (std::size_t k = 0; k < out.size(); ++k) {
+      const reader::Datum& d = datum[static_cast<std::int64_t>(k) * step];
+      out[k] = c.inphase ? d.inphase : d.quadrature;
+    }
+  }
 
  private:
   const reader::SoundingArrays& a_;
   const ColumnPlan& plan_;
+  const std::vector<std::string>& names_;
+  const std::vector<std::int32_t>& lines_;
 };
+#endif
+
+std::vector<std::int32_t> flight_lines(const reader::SoundingArrays& a, const LineRule& rule) {
+  if (!a.soundx_exact.empty()) return find_flight_lines(a.soundx_exact, a.soundy_exact, rule);
+  const auto count = static_cast<std::size_t>(a.dims.nsound);
+  std::vector<double> x(count);
+  std::vector<double> y(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    x[i] = a.soundx(static_cast<std::int64_t>(i) + 1);
+    y[i] = a.soundy(static_cast<std::int64_t>(i) + 1);
+  }
+  return find_flight_lines(x, y, rule);
+}
+
+std::string lines_found(std::int32_t count) {
+  if (count == 0) return "no flight lines were found in the track";
+  if (count == 1) return "the survey has one flight line, 1";
+  return "the survey has flight lines 1 to " + std::to_string(count);
+}
 
 }  // namespace
 
-std::optional<std::string> draw_survey(const std::string& name, int fd, const reader::SoundingArrays& arrays,
-                                       const ColumnPlan& plan) {
-  const std::optional<PictureKind> kind = picture_kind(name);
+SurveyPicture::SurveyPicture(const reader::SoundingArrays& arrays, const ColumnPlan& plan, std::string survey_name,
+                             PictureOrder order, const LineRule& rule)
+    : arrays_(arrays), plan_(plan), path_(std::move(order.path)) {
+  // The data columns' names are the CSV header's last ones.
+  const std::vector<std::string> all_names = csv_column_names(plan);
+  names_.assign(all_names.end() - static_cast<std::ptrdiff_t>(plan.size()), all_names.end());
+  request_.survey_name = std::move(survey_name);
+  if (order.channel) {
+    const auto named = std::find(names_.begin(), names_.end(), *order.channel);
+    if (*order.channel == "height") {
+      request_.map_colour = picture::PictureRequest::MapColour::height;
+    } else if (named != names_.end()) {
+      request_.map_column = static_cast<std::size_t>(named - names_.begin());
+    } else {
+      std::string known = "height";
+      for (const std::string& name : names_) known += ", " + name;
+      estop("no column \"" + *order.channel + "\" to colour the map by", {"--channel: the columns are " + known});
+    }
+  }
+  lines_ = flight_lines(arrays, rule);
+  if (order.line) {
+    const std::int32_t count = lines_.empty() ? 0 : std::max(0, *std::max_element(lines_.begin(), lines_.end()));
+    if (*order.line > count) {
+      estop("no flight line " + std::to_string(*order.line) + " to draw", {"--line: " + lines_found(count)});
+    }
+    request_.line = order.line;
+  }
+}
+
+#if KORVAN_HAVE_CAIRO
+std::optional<std::string> SurveyPicture::draw(int fd) const {
+  const std::optional<picture::PictureKind> kind = picture::picture_kind(path_);
   if (!kind) return "the name ends in neither .png, .svg nor .pdf";
-  return write_picture(fd, *kind, ArraysView(arrays, plan));
+  return picture::write_picture(fd, *kind, ArraysView(arrays_, plan_, names_, lines_), request_);
 }
 #else
-std::optional<std::string> draw_survey(const std::string&, int, const reader::SoundingArrays&, const ColumnPlan&) {
+std::optional<std::string> SurveyPicture::draw(int) const {
   return "this korvan2col was built without cairo, which draws the pictures";
 }
 #endif
