@@ -163,11 +163,14 @@ for size in $sizes; do
       read -r t_k rss_k cpu_k < <(cd "$dir" && measure "$dir/stdin" "$dir/console.txt" "$korvan")
     fi
     read -r t_zcat _ < <(measure /dev/null /dev/null zcat "$file.gz")
-    read -r t_gz _ cpu_gz < <(cd "$dir" && measure /dev/null "$dir/console-gz.txt" "$korvan" -o vask-gz.out "$file.gz")
-    # Standard input redirected from the survey would be a regular file; a
-    # pipe is what makes the converter keep a copy.
+    # What moving the survey's bytes through a pipe costs by itself.
     # shellcheck disable=SC2016
-    read -r t_pipe _ < <(cd "$dir" && measure /dev/null "$dir/console-stdin.txt" \
+    read -r t_catcat _ < <(measure /dev/null /dev/null bash -c 'cat "$1" | cat' _ "$file")
+    read -r t_gz rss_gz cpu_gz < <(cd "$dir" && measure /dev/null "$dir/console-gz.txt" "$korvan" -o vask-gz.out "$file.gz")
+    # Standard input redirected from the survey would be a regular file; a
+    # pipe is read as its bytes arrive.
+    # shellcheck disable=SC2016
+    read -r t_pipe rss_pipe _ < <(cd "$dir" && measure /dev/null "$dir/console-stdin.txt" \
       bash -c 'cat "$1" | "$2" -o vask-stdin.out -' _ "$file" "$korvan")
     for console in "${consoles[@]}"; do
       if ! grep -qx 'Done\.' "$console"; then
@@ -176,7 +179,7 @@ for size in $sizes; do
         exit 1
       fi
     done
-    echo "$size $t_k $rss_k $t_cat $t_wc $cpu_k $t_csv $cpu_csv $t_zcat $t_gz $cpu_gz $t_pipe $t_plot $cpu_plot" >>"$results"
+    echo "$size $t_k $rss_k $t_cat $t_wc $cpu_k $t_csv $cpu_csv $t_zcat $t_gz $cpu_gz $t_pipe $t_plot $cpu_plot $t_catcat $rss_gz $rss_pipe" >>"$results"
   done
   for rows in vask-gz.out vask-stdin.out; do
     if ! cmp -s <(tail -n +2 "$dir/vask.out") <(tail -n +2 "$dir/$rows"); then
@@ -249,26 +252,31 @@ for size in $sizes; do
     printf "%-7s %9.1f %9.3f %9.3f %7.2f %7.1f %9.1f %9.1f %7.3f\n",
       size "MB", bytes / 1e6, tk, tc, cc, bytes / 1e6 / tc, vask / 1e6, csv / 1e6, pr
     if (size != largest) exit
-    printf "%s MB survey: CSV %.3f s, vask.out %.3f s, CSV / vask.out by run %.3f, target CSV at least as fast as vask.out: %s\n",
-      size, tc, tk, pr, (pr <= 1 ? "met" : "MISSED") >> targets
+    printf "%s MB survey: CSV %.3f s, vask.out %.3f s, CSV / vask.out by run %.3f, target CSV within 10%% of vask.out: %s\n",
+      size, tc, tk, pr, (pr <= 1.1 ? "met" : "MISSED") >> targets
   }'
 done
 
 # The same surveys gzip-compressed, next to zcat alone, and from a pipe,
 # next to the plain run.
 echo
-printf '%-7s %9s %9s %9s %9s %7s %7s %9s %9s %7s\n' \
-  survey "input MB" "gzip MB" "zcat s" "gzip s" "cpu s" ratio "vask s" "pipe s" ratio
+printf '%-7s %9s %9s %9s %9s %7s %7s %9s %9s %9s %7s %8s %8s\n' \
+  survey "input MB" "gzip MB" "zcat s" "gzip s" "cpu s" ratio "vask s" "cat|cat s" "pipe s" ratio "gzip MiB" "pipe MiB"
 timing() { awk -v s="$1" -v c="$2" '$1 == s { print $c }' "$results" | median; }  # timing SIZE COLUMN
 for size in $sizes; do
   file=$data/survey-${size}mb.prd
   awk -v size="$size" -v bytes="$(stat -c %s "$file")" -v gz="$(stat -c %s "$file.gz")" \
       -v tz="$(timing "$size" 9)" -v tg="$(timing "$size" 10)" -v cg="$(timing "$size" 11)" \
-      -v tk="$(timing "$size" 2)" -v tp="$(timing "$size" 12)" -v targets="$targets" 'BEGIN {
-    printf "%-7s %9.1f %9.1f %9.3f %9.3f %7.2f %7.2f %9.3f %9.3f %7.2f\n",
-      size "MB", bytes / 1e6, gz / 1e6, tz, tg, cg, tg / tz, tk, tp, tp / tk
-    printf "%s MB survey: gzip input %.3f s, zcat alone %.3f s (%.2fx), target gzip input within 1.5x the time of zcat alone: %s\n",
-      size, tg, tz, tg / tz, (tg <= 1.5 * tz ? "met" : "MISSED") >> targets
+      -v tk="$(timing "$size" 2)" -v tp="$(timing "$size" 12)" -v tcc="$(timing "$size" 15)" \
+      -v rg="$(awk -v s="$size" '$1 == s { print $16 }' "$results" | sort -g | tail -n 1)" \
+      -v rp="$(awk -v s="$size" '$1 == s { print $17 }' "$results" | sort -g | tail -n 1)" \
+      -v targets="$targets" 'BEGIN {
+    printf "%-7s %9.1f %9.1f %9.3f %9.3f %7.2f %7.2f %9.3f %9.3f %9.3f %7.2f %8.1f %8.1f\n",
+      size "MB", bytes / 1e6, gz / 1e6, tz, tg, cg, tg / tz, tk, tcc, tp, tp / (tk + tcc), rg / 1024, rp / 1024
+    printf "%s MB survey: gzip input %.3f s, zcat alone %.3f s (%.2fx), target gzip input within zcat + 10%%: %s\n",
+      size, tg, tz, tg / tz, (tg <= 1.1 * tz ? "met" : "MISSED") >> targets
+    printf "%s MB survey: pipe %.3f s, plain run %.3f s + cat | cat %.3f s = %.3f s, target pipe within that: %s\n",
+      size, tp, tk, tcc, tk + tcc, (tp <= tk + tcc ? "met" : "MISSED") >> targets
   }'
 done
 
