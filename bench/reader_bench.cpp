@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "bench/survey_generator.h"
+#include "console/console.h"
+#include "console/stop.h"
 #include "reader/read_survey.h"
 #include "reader/sounding_arrays.h"
-#include "textio/console.h"
 #include "textio/data_source.h"
-#include "textio/termination.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ void BM_ReadSurvey(benchmark::State& state) {
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     std::string notices;
-    korvan::textio::Console console(&notices);
+    korvan::console::Console console(&notices);
     korvan::textio::DataSource data = korvan::textio::DataSource::open(s.path);
     try {
       const korvan::reader::Survey survey = korvan::reader::read_survey(data, console);
@@ -99,7 +99,7 @@ void BM_ReadSurvey(benchmark::State& state) {
       }
       dims = survey.dims;
       benchmark::DoNotOptimize(survey.arrays->prd.data());
-    } catch (const korvan::textio::FatalStop& stop) {
+    } catch (const korvan::console::FatalStop& stop) {
       state.SkipWithError(stop.console_line().c_str());
       break;
     }

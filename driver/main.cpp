@@ -7,13 +7,13 @@
 
 #include <unistd.h>
 
+#include "console/console.h"
+#include "console/diagnostics.h"
+#include "console/stop.h"
 #include "driver/command_line.h"
 #include "driver/run.h"
-#include "textio/console.h"
-#include "textio/diagnostics.h"
 #include "textio/input_unit.h"
 #include "textio/standard_streams.h"
-#include "textio/termination.h"
 
 namespace {
 
@@ -43,10 +43,10 @@ int main(int argc, char** argv) {
   switch (command.action) {
     case driver::CommandLine::Action::help:
       print(stdout, driver::usage_text());
-      return textio::kExitSuccess;
+      return korvan::console::kExitSuccess;
     case driver::CommandLine::Action::version:
       print(stdout, driver::version_text());
-      return textio::kExitSuccess;
+      return korvan::console::kExitSuccess;
     case driver::CommandLine::Action::usage_error:
       print(stderr, command.error + "\n" + driver::usage_reminder());
       return kExitUsage;
@@ -60,19 +60,19 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
   // With the rows on standard output, the dialogue keeps out of their way.
-  textio::Console console(command.options.output_name == "-" ? STDERR_FILENO : STDOUT_FILENO);
-  textio::Diagnostics diagnostics;
+  korvan::console::Console console(command.options.output_name == "-" ? STDERR_FILENO : STDOUT_FILENO);
+  korvan::console::Diagnostics diagnostics;
   textio::InputUnit standard_input;
   standard_input.attach(0);
   try {
     driver::run_conversion(standard_input, console, command.options, &diagnostics);
-  } catch (const textio::FatalStop& stop) {
+  } catch (const korvan::console::FatalStop& stop) {
     console.write_record(" " + stop.console_line());
     for (const std::string& detail : stop.details()) diagnostics.line(detail);
-    return textio::kExitFailure;
+    return korvan::console::kExitFailure;
   } catch (const std::bad_alloc&) {
     console.write_record(" Stop: out of memory.");
-    return textio::kExitFailure;
+    return korvan::console::kExitFailure;
   }
-  return textio::kExitSuccess;
+  return korvan::console::kExitSuccess;
 }

@@ -9,6 +9,7 @@
 #include <thread>
 #include <variant>
 
+#include "console/stop.h"
 #include "driver/column_header.h"
 #include "driver/column_plan.h"
 #include "driver/csv_writer.h"
@@ -22,9 +23,8 @@
 #include "reader/sounding_arrays.h"
 #include "textio/data_source.h"
 #include "textio/free_format_reader.h"
-#include "textio/text_helpers.h"
 #include "textio/output_unit.h"
-#include "textio/termination.h"
+#include "textio/text_helpers.h"
 
 namespace korvan::driver {
 namespace {
@@ -59,12 +59,12 @@ TypedName read_name(textio::InputUnit& standard_input) {
 
 // A name cut at a slash, blank or comma names another file, mostly one that
 // does not exist: the stop then says how it came about.
-[[noreturn]] void stop_with_typing_hint(const textio::FatalStop& stop, const TypedName& typed) {
+[[noreturn]] void stop_with_typing_hint(const console::FatalStop& stop, const TypedName& typed) {
   std::vector<std::string> details = stop.details();
   details.push_back("hint: \"" + typed.line + "\" was read as \"" + typed.name +
                     "\": an unquoted name ends at a slash, blank or comma; type the name in quotes or give it on "
                     "the command line");
-  throw textio::FatalStop(stop.console_line(), std::move(details));
+  throw console::FatalStop(stop.console_line(), std::move(details));
 }
 
 // The rows file: the one that -o names ("-" is standard output), else
@@ -77,7 +77,7 @@ std::string output_name(const ConversionOptions& options) {
 // Zero bytes after the compressed data (a tape's last block leaves them)
 // are passed over with a warning, or stop the run with --strict.
 void warn_of_padding(const textio::DataSource& data, const std::string& name, const ConversionOptions& options,
-                     textio::Diagnostics* diagnostics) {
+                     console::Diagnostics* diagnostics) {
   const std::uint64_t padding = data.padding_bytes();
   if (padding == 0) return;
   const std::string text =
@@ -103,8 +103,8 @@ void write_vask_layout(const reader::SoundingArrays& arrays, std::int32_t nsound
 
 }  // namespace
 
-void run_conversion(textio::InputUnit& standard_input, textio::Console& console, const ConversionOptions& options,
-                    textio::Diagnostics* diagnostics) {
+void run_conversion(textio::InputUnit& standard_input, console::Console& console, const ConversionOptions& options,
+                    console::Diagnostics* diagnostics) {
   console.write_record(" Converting from KORVAN predicted data format.");
   TypedName typed;
   if (options.data_name) {
@@ -128,7 +128,7 @@ void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
   reader::Survey survey;
   try {
     survey = reader::read_survey(data, console, reading);
-  } catch (const textio::FatalStop& stop) {
+  } catch (const console::FatalStop& stop) {
     if (!typed.line.empty() && data.state() == textio::DataSource::State::missing) stop_with_typing_hint(stop, typed);
     throw;
   }

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "textio/console.h"
-#include "textio/diagnostics.h"
+#include "console/console.h"
+#include "console/diagnostics.h"
 #include "textio/input_unit.h"
 
 namespace korvan::driver {
@@ -37,9 +37,9 @@ struct ConversionOptions {
 
 // Runs one conversion in the current directory. With a data name given, the
 // prompt is not shown and standard input is not read. Every failure ends by
-// throwing textio::FatalStop with the console line. Warnings go to
+// throwing console::FatalStop with the console line. Warnings go to
 // `diagnostics` (none are shown without it).
-void run_conversion(textio::InputUnit& standard_input, textio::Console& console,
-                    const ConversionOptions& options = {}, textio::Diagnostics* diagnostics = nullptr);
+void run_conversion(textio::InputUnit& standard_input, console::Console& console,
+                    const ConversionOptions& options = {}, console::Diagnostics* diagnostics = nullptr);
 
 }  // namespace korvan::driver

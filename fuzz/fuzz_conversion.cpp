@@ -16,11 +16,11 @@
 
 #include <unistd.h>
 
+#include "console/console.h"
+#include "console/stop.h"
 #include "driver/run.h"
 #include "fuzz/array_limit.h"
-#include "textio/console.h"
 #include "textio/input_unit.h"
-#include "textio/termination.h"
 
 namespace {
 
@@ -139,11 +139,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ::unlink("vask.out");
 
   std::string console;
-  korvan::textio::Console capture(&console);
+  korvan::console::Console capture(&console);
   korvan::textio::InputUnit standard_input;  // not read: the name is given
   try {
     korvan::driver::run_conversion(standard_input, capture, {.data_name = kDataName});
-  } catch (const korvan::textio::FatalStop& stop) {
+  } catch (const korvan::console::FatalStop& stop) {
     const std::string& line = stop.console_line();
     const bool general = starts_with(line, "Stop: ");
     const bool unsuitable = starts_with(line, "Stop 'cause data not suitable for column format: ");

@@ -6,8 +6,8 @@
 #include <array>
 #include <vector>
 
+#include "console/stop.h"
 #include "textio/input_unit.h"
-#include "textio/termination.h"
 #include "textio/text_helpers.h"
 
 namespace korvan::reader {
@@ -51,7 +51,7 @@ std::string location(const Place& p, Words words, std::string_view name) {
 }
 
 [[noreturn]] void emsgstop(std::string_view message, std::vector<std::string> details) {
-  textio::stop(message, std::move(details));
+  console::stop(message, std::move(details));
 }
 
 // The names of an entry's values, in order, for what the standard error

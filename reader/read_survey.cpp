@@ -85,7 +85,7 @@ class SurveyReading {
   SurveyReading(textio::DataSource& data, const ReadOptions& options)
       : data_(data), options_(options), store_(options.exact_coordinates) {}
 
-  Survey run(textio::Console& console);
+  Survey run(console::Console& console);
 
  private:
   void first_soundings(textio::InputUnit& unit);
@@ -259,7 +259,7 @@ void SurveyReading::in_one_piece(std::vector<std::string> parts) {
   }
 }
 
-Survey SurveyReading::run(textio::Console& console) {
+Survey SurveyReading::run(console::Console& console) {
   textio::InputUnit unit(kFirstBuffer);
   unit.attach(data_);
   Survey survey;
@@ -305,7 +305,7 @@ Survey SurveyReading::run(textio::Console& console) {
 
 }  // namespace
 
-Survey read_survey(textio::DataSource& data, textio::Console& console, const ReadOptions& options) {
+Survey read_survey(textio::DataSource& data, console::Console& console, const ReadOptions& options) {
   if (data.state() == textio::DataSource::State::missing) stop_at(FileStop::missing, data);
   if (data.state() == textio::DataSource::State::unreadable) stop_at(FileStop::unreadable, data);
   SurveyReading reading(data, options);

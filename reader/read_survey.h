@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "console/console.h"
 #include "reader/faults.h"
 #include "reader/layout.h"
 #include "reader/sounding_arrays.h"
-#include "textio/console.h"
 #include "textio/data_source.h"
 
 namespace korvan::reader {
@@ -44,9 +44,9 @@ struct Survey {
 };
 
 // Reads the survey from `data` and shows the notice of the soundings found
-// on `console`. Stops the run (textio::FatalStop) at the first of: the data
+// on `console`. Stops the run (console::FatalStop) at the first of: the data
 // cannot be opened, read or inflated; a fault of the file's structure; the
 // memory for the arrays is refused; a fault of a value.
-Survey read_survey(textio::DataSource& data, textio::Console& console, const ReadOptions& options = {});
+Survey read_survey(textio::DataSource& data, console::Console& console, const ReadOptions& options = {});
 
 }  // namespace korvan::reader

@@ -1,7 +1,7 @@
 // Console records: the carriage-control character is consumed, advancing
 // records end their line, and the prompt leaves its line open until the next
 // record ends it.
-#include "textio/console.h"
+#include "console/console.h"
 
 #include <array>
 #include <string>
@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-namespace korvan::textio {
+namespace korvan::console {
 namespace {
 
 struct Write {
@@ -88,4 +88,4 @@ TEST(ConsoleRecords, PromptIsShownAtOnceOnADescriptor) {
 }
 
 }  // namespace
-}  // namespace korvan::textio
+}  // namespace korvan::console

@@ -17,11 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include "console/console.h"
+#include "console/stop.h"
 #include "reader/read_survey.h"
 #include "tests/test_support.h"
-#include "textio/console.h"
 #include "textio/data_source.h"
-#include "textio/termination.h"
 
 namespace korvan::textio {
 namespace {
@@ -174,10 +174,10 @@ TEST(DataSources, TheTextOfEachWay) {
 // its lines for standard error.
 std::string stop_of(DataSource& data) {
   std::string console;
-  Console capture(&console);
+  console::Console capture(&console);
   try {
     (void)reader::read_survey(data, capture);
-  } catch (const FatalStop& stop) {
+  } catch (const console::FatalStop& stop) {
     std::string text = stop.console_line();
     for (const std::string& line : stop.details()) text += "\n" + line;
     return text;

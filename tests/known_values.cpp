@@ -15,13 +15,13 @@
 #include <sstream>
 #include <string_view>
 
+#include "console/console.h"
+#include "console/diagnostics.h"
+#include "console/stop.h"
 #include "driver/run.h"
 #include "fuzz/decimal_reference.h"
 #include "tests/test_support.h"
-#include "textio/console.h"
-#include "textio/diagnostics.h"
 #include "textio/input_unit.h"
-#include "textio/termination.h"
 
 namespace korvan::testing {
 namespace {
@@ -478,12 +478,12 @@ Converted convert(const std::filesystem::path& data, const std::filesystem::path
   if (pieces) options.pieces_minimum_bytes = 0;
   Converted converted;
   std::string console_text;
-  textio::Console console(&console_text);
-  textio::Diagnostics diagnostics(&converted.diagnostics);
+  console::Console console(&console_text);
+  console::Diagnostics diagnostics(&converted.diagnostics);
   textio::InputUnit standard_input;
   try {
     driver::run_conversion(standard_input, console, options, &diagnostics);
-  } catch (const textio::FatalStop& stop) {
+  } catch (const console::FatalStop& stop) {
     converted.stop = stop.console_line();
   }
   std::ifstream in(output, std::ios::binary);

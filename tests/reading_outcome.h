@@ -8,14 +8,14 @@
 #include <string>
 #include <utility>
 
+#include "console/console.h"
+#include "console/stop.h"
 #include "driver/column_plan.h"
 #include "driver/suitability.h"
 #include "driver/warnings.h"
 #include "reader/read_survey.h"
 #include "reader/sounding_arrays.h"
-#include "textio/console.h"
 #include "textio/data_source.h"
-#include "textio/termination.h"
 
 namespace korvan::testing {
 
@@ -57,7 +57,7 @@ inline std::string stored_values(const reader::SoundingArrays& a) {
 // in pieces as small as may be, as a large file would be.
 inline ReadingOutcome read_text(std::string text, bool in_pieces = false, const std::string& name = "d.prd") {
   ReadingOutcome outcome;
-  textio::Console console(&outcome.console);
+  console::Console console(&outcome.console);
   textio::DataSource data = textio::DataSource::from_bytes(name, std::move(text));
   reader::ReadOptions options;
   if (in_pieces) options.pieces_from_bytes = 0;
@@ -70,7 +70,7 @@ inline ReadingOutcome read_text(std::string text, bool in_pieces = false, const 
     for (const driver::Warning& warning : driver::find_warnings(name, outcome.survey, plan, "written as 0")) {
       outcome.warnings += warning.warning_line() + "\n";
     }
-  } catch (const textio::FatalStop& stop) {
+  } catch (const console::FatalStop& stop) {
     outcome.stop = stop.console_line();
     for (const std::string& line : stop.details()) outcome.stop += "\n" + line;
   }

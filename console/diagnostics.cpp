@@ -1,9 +1,9 @@
 // Lines on standard error, each written whole in one call.
-#include "textio/diagnostics.h"
+#include "console/diagnostics.h"
 
-#include "textio/console.h"
+#include "console/console.h"
 
-namespace korvan::textio {
+namespace korvan::console {
 
 void Diagnostics::line(std::string_view text) {
   std::string bytes = "korvan2col: ";
@@ -16,4 +16,4 @@ void Diagnostics::line(std::string_view text) {
   write_unchecked(fd_, bytes);
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::console

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace korvan::textio {
+namespace korvan::console {
 
 class Diagnostics {
  public:
@@ -23,4 +23,4 @@ class Diagnostics {
   std::string* capture_ = nullptr;
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::console

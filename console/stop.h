@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-namespace korvan::textio {
+namespace korvan::console {
 
 // A run that failed ends with status 1; a completed run ends with 0.
 inline constexpr int kExitSuccess = 0;
@@ -37,4 +37,4 @@ class FatalStop {
   throw FatalStop("Stop 'cause data not suitable for column format: " + std::string(message) + ".");
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::console

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace korvan::textio {
+namespace korvan::console {
 
 // Writes all of `bytes` to the descriptor, without a status: a write that the
 // system refuses is lost, as on any console.
@@ -32,4 +32,4 @@ class Console {
   bool line_open_ = false;
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::console

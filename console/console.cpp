@@ -1,12 +1,12 @@
 // Console records. Only a blank is ever used as carriage control: it starts
 // a new line, so a record shows as its text from the second character on.
-#include "textio/console.h"
+#include "console/console.h"
 
 #include <cerrno>
 
 #include <unistd.h>
 
-namespace korvan::textio {
+namespace korvan::console {
 
 void write_unchecked(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -43,4 +43,4 @@ void Console::write_open_record(std::string_view record) {
   emit(line);
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::console
