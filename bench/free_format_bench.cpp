@@ -10,17 +10,17 @@
 #include <string>
 #include <string_view>
 
-#include "textio/free_format_reader.h"
-#include "textio/input_unit.h"
-#include "textio/value_cursor.h"
+#include "text/free_format_reader.h"
+#include "text/input_unit.h"
+#include "text/value_cursor.h"
 
 namespace {
 
-using korvan::textio::FreeFormatReader;
-using korvan::textio::InputUnit;
-using korvan::textio::IoStatus;
-using korvan::textio::Item;
-using korvan::textio::ValueCursor;
+using korvan::text::FreeFormatReader;
+using korvan::text::InputUnit;
+using korvan::text::IoStatus;
+using korvan::text::Item;
+using korvan::text::ValueCursor;
 
 constexpr std::string_view kReceiverLine = "  1.0  10.0  0.0  -30.0  z  1  b  120.5  -40.25\n";
 constexpr std::int64_t kLines = 2'000'000;
@@ -30,10 +30,10 @@ constexpr std::int64_t kLines = 2'000'000;
 class Lines {
  public:
   Lines() {
-    text_.reserve(kReceiverLine.size() * static_cast<std::size_t>(kLines) + korvan::textio::kRecordPadding);
+    text_.reserve(kReceiverLine.size() * static_cast<std::size_t>(kLines) + korvan::text::kRecordPadding);
     for (std::int64_t n = 0; n < kLines; ++n) text_ += kReceiverLine;
     size_ = text_.size();
-    text_.append(korvan::textio::kRecordPadding, '\0');
+    text_.append(korvan::text::kRecordPadding, '\0');
   }
   void attach(InputUnit& unit) const { unit.attach(text_.data(), size_); }
 
@@ -86,7 +86,7 @@ void BM_ReadReceiverLinesByCursor(benchmark::State& state, const Lines* lines_in
   for (auto _ : state) {
     lines_in_memory->attach(unit);
     std::int64_t lines = 0;
-    using korvan::textio::Integer, korvan::textio::Letter, korvan::textio::Real;
+    using korvan::text::Integer, korvan::text::Letter, korvan::text::Real;
     while (cursor.start(true) == IoStatus::ok &&
            cursor.take(Real{r.momr}, Real{r.trx}, Real{r.try_}, Real{r.zr}, Letter{r.orient}, Integer{r.ontype},
                        Letter{r.octype}, Real{r.inphase}, Real{r.quadrature})) {

@@ -23,7 +23,7 @@
 #include "console/stop.h"
 #include "reader/read_survey.h"
 #include "reader/sounding_arrays.h"
-#include "textio/data_source.h"
+#include "text/data_source.h"
 
 namespace {
 
@@ -90,7 +90,7 @@ void BM_ReadSurvey(benchmark::State& state) {
   for (auto _ : state) {
     std::string notices;
     korvan::console::Console console(&notices);
-    korvan::textio::DataSource data = korvan::textio::DataSource::open(s.path);
+    korvan::text::DataSource data = korvan::text::DataSource::open(s.path);
     try {
       const korvan::reader::Survey survey = korvan::reader::read_survey(data, console);
       if (!survey.arrays) {

@@ -8,8 +8,8 @@
 
 #include "driver/output_records.h"
 #include "driver/stops.h"
+#include "text/text_helpers.h"
 #include "textio/fixed_format.h"
-#include "textio/text_helpers.h"
 
 namespace korvan::driver {
 namespace {
@@ -18,8 +18,8 @@ namespace {
 std::string frequency_text(float frequency) {
   std::string text(15, ' ');
   textio::render_g(std::span<char>(text).subspan(2), 6, frequency);
-  textio::left_adjust(text);
-  return std::string(textio::trim_right(text));
+  text::left_adjust(text);
+  return std::string(text::trim_right(text));
 }
 
 void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32_t column, const std::string& label,
@@ -31,7 +31,7 @@ void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32
   line += "  ";
   line += label;
   line += terminator;
-  if (out.write_record(line, record_tag(OutputRecord::header)) != textio::IoStatus::ok) {
+  if (out.write_record(line, record_tag(OutputRecord::header)) != text::IoStatus::ok) {
     stop_for_lost_record(out, file_name);
   }
 }

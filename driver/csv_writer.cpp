@@ -90,7 +90,7 @@ class CsvRows final : public ChunkedRows {
   void write(const RowChunk& chunk) override {
     chunks_.push_back({rows_bytes_, chunk.first, chunk.last});
     if (out_.write_block(chunk.text.data(), chunk.length, 1, record_tag(OutputRecord::row_byte, rows_bytes_)) !=
-        textio::IoStatus::ok) {
+        text::IoStatus::ok) {
       stop_for_lost_row();
     }
     rows_bytes_ += static_cast<std::int64_t>(chunk.length);
@@ -200,13 +200,13 @@ void write_csv(const reader::SoundingArrays& arrays, std::int32_t nsound, const 
   for (const std::string& name : csv_column_names(plan)) (header += name) += ',';
   header.back() = '\n';
   if (out.write_block(header.data(), header.size(), header.size(), record_tag(OutputRecord::header)) !=
-      textio::IoStatus::ok) {
+      text::IoStatus::ok) {
     stop_for_lost_record(out, file_name);
   }
   CsvRows rows(arrays, plan, x_exact, y_exact, out, file_name);
   render_and_write(rows, nsound);
   // Flushed here, while the rows can still name a lost byte's sounding.
-  if (out.flush() != textio::IoStatus::ok) rows.stop_for_lost_row();
+  if (out.flush() != text::IoStatus::ok) rows.stop_for_lost_row();
 }
 
 }  // namespace korvan::driver

@@ -12,7 +12,7 @@
 #include "console/stop.h"
 #include "driver/command_line.h"
 #include "driver/run.h"
-#include "textio/input_unit.h"
+#include "text/input_unit.h"
 #include "textio/standard_streams.h"
 
 namespace {
@@ -34,6 +34,7 @@ extern "C" const char* __asan_default_options() { return "allocator_may_return_n
 
 int main(int argc, char** argv) {
   namespace driver = korvan::driver;
+  namespace text = korvan::text;
   namespace textio = korvan::textio;
 
   // Before any file is opened, so that none of them becomes standard
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
   // With the rows on standard output, the dialogue keeps out of their way.
   korvan::console::Console console(command.options.output_name == "-" ? STDERR_FILENO : STDOUT_FILENO);
   korvan::console::Diagnostics diagnostics;
-  textio::InputUnit standard_input;
+  text::InputUnit standard_input;
   standard_input.attach(0);
   try {
     driver::run_conversion(standard_input, console, command.options, &diagnostics);

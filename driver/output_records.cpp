@@ -2,8 +2,8 @@
 #include "driver/output_records.h"
 
 #include "driver/stops.h"
+#include "text/text_helpers.h"
 #include "textio/fixed_format.h"
-#include "textio/text_helpers.h"
 
 namespace korvan::driver {
 namespace {
@@ -30,7 +30,7 @@ std::string write_failure_message(textio::OutputUnit::RecordTag tag, std::string
     case OutputRecord::second_header_line:
       return "error writing second header line" + to_file;
     case OutputRecord::row:
-      return "error writing data for sounding " + textio::integer_text(record_number(tag), 9) + to_file;
+      return "error writing data for sounding " + text::integer_text(record_number(tag), 9) + to_file;
     case OutputRecord::row_byte:
       return "error writing data" + to_file;
     case OutputRecord::header:

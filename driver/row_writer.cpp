@@ -10,8 +10,8 @@
 
 #include "driver/chunk_pipeline.h"
 #include "driver/output_records.h"
+#include "text/text_helpers.h"
 #include "textio/fixed_format.h"
-#include "textio/text_helpers.h"
 
 namespace korvan::driver {
 namespace {
@@ -50,7 +50,7 @@ class VaskRows final : public ChunkedRows {
 
   void write(const RowChunk& chunk) override {
     if (out_.write_block(chunk.text.data(), chunk.length, record_bytes(),
-                         record_tag(OutputRecord::row, chunk.first)) != textio::IoStatus::ok) {
+                         record_tag(OutputRecord::row, chunk.first)) != text::IoStatus::ok) {
       stop_for_lost_record(out_, file_name_);
     }
   }
@@ -65,10 +65,10 @@ class VaskRows final : public ChunkedRows {
     const auto field = [&](std::size_t f) { return std::span<char>(row + layout_.starts[f], lengths_[f]); };
     const std::span<char> x = field(0);
     textio::render_f(x, 5, a_.soundx(isound));
-    textio::right_adjust(x);
+    text::right_adjust(x);
     const std::span<char> y = field(1);
     textio::render_f(y, 5, a_.soundy(isound));
-    textio::right_adjust(y);
+    text::right_adjust(y);
     textio::render_g_right(field(2), 5, -a_.zt(1, 1, isound));
     for (std::size_t c = 0; c < plan_.size(); ++c) {
       const reader::Datum& datum = a_.prd(1, plan_[c].it, plan_[c].ifreq, isound);

@@ -21,15 +21,15 @@
 #include "driver/warnings.h"
 #include "reader/read_survey.h"
 #include "reader/sounding_arrays.h"
-#include "textio/data_source.h"
-#include "textio/free_format_reader.h"
+#include "text/data_source.h"
+#include "text/free_format_reader.h"
+#include "text/text_helpers.h"
 #include "textio/output_unit.h"
-#include "textio/text_helpers.h"
 
 namespace korvan::driver {
 namespace {
 
-using textio::IoStatus;
+using text::IoStatus;
 
 struct TypedName {
   std::string name;
@@ -40,16 +40,16 @@ struct TypedName {
 // left and trimmed. A value that the field cannot hold (blanks inside the
 // quotes before the name count, blanks after it do not) would be cut to a
 // name the user did not type, so it stops the run instead.
-TypedName read_name(textio::InputUnit& standard_input) {
+TypedName read_name(text::InputUnit& standard_input) {
   std::array<char, kNameLength> field;
   field.fill(' ');
   std::size_t typed_length = 0;
-  textio::FreeFormatReader reader(standard_input);
-  const textio::Item items[] = {textio::Item::of(field, &typed_length)};
+  text::FreeFormatReader reader(standard_input);
+  const text::Item items[] = {text::Item::of(field, &typed_length)};
   if (reader.read(items) != IoStatus::ok) estop("error reading file name");
   if (typed_length > kNameLength) estop("file name longer than 99 characters");
-  textio::left_adjust(field);
-  TypedName typed{std::string(textio::trim_right(std::string_view(field.data(), field.size()))), {}};
+  text::left_adjust(field);
+  TypedName typed{std::string(text::trim_right(std::string_view(field.data(), field.size()))), {}};
   std::string_view line = reader.record();
   while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
   while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
@@ -76,7 +76,7 @@ std::string output_name(const ConversionOptions& options) {
 
 // Zero bytes after the compressed data (a tape's last block leaves them)
 // are passed over with a warning, or stop the run with --strict.
-void warn_of_padding(const textio::DataSource& data, const std::string& name, const ConversionOptions& options,
+void warn_of_padding(const text::DataSource& data, const std::string& name, const ConversionOptions& options,
                      console::Diagnostics* diagnostics) {
   const std::uint64_t padding = data.padding_bytes();
   if (padding == 0) return;
@@ -103,7 +103,7 @@ void write_vask_layout(const reader::SoundingArrays& arrays, std::int32_t nsound
 
 }  // namespace
 
-void run_conversion(textio::InputUnit& standard_input, console::Console& console, const ConversionOptions& options,
+void run_conversion(text::InputUnit& standard_input, console::Console& console, const ConversionOptions& options,
                     console::Diagnostics* diagnostics) {
   console.write_record(" Converting from KORVAN predicted data format.");
   TypedName typed;
@@ -119,7 +119,7 @@ void run_conversion(textio::InputUnit& standard_input, console::Console& console
   const std::string output = output_name(options);
   RunOutputs outputs(options, output, name, !options.data_name);
   // "-" on the command line is standard input; typed at the prompt, a file.
-  textio::DataSource data = options.data_name ? textio::DataSource::open(name) : textio::DataSource::open_file(name);
+  text::DataSource data = options.data_name ? text::DataSource::open(name) : text::DataSource::open_file(name);
 
   reader::ReadOptions reading;
   reading.exact_coordinates = options.format == OutputFormat::csv;
@@ -129,7 +129,7 @@ void run_conversion(textio::InputUnit& standard_input, console::Console& console
   try {
     survey = reader::read_survey(data, console, reading);
   } catch (const console::FatalStop& stop) {
-    if (!typed.line.empty() && data.state() == textio::DataSource::State::missing) stop_with_typing_hint(stop, typed);
+    if (!typed.line.empty() && data.state() == text::DataSource::State::missing) stop_with_typing_hint(stop, typed);
     throw;
   }
   warn_of_padding(data, name, options, diagnostics);

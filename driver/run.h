@@ -8,7 +8,7 @@
 
 #include "console/console.h"
 #include "console/diagnostics.h"
-#include "textio/input_unit.h"
+#include "text/input_unit.h"
 
 namespace korvan::driver {
 
@@ -39,7 +39,7 @@ struct ConversionOptions {
 // prompt is not shown and standard input is not read. Every failure ends by
 // throwing console::FatalStop with the console line. Warnings go to
 // `diagnostics` (none are shown without it).
-void run_conversion(textio::InputUnit& standard_input, console::Console& console,
+void run_conversion(text::InputUnit& standard_input, console::Console& console,
                     const ConversionOptions& options = {}, console::Diagnostics* diagnostics = nullptr);
 
 }  // namespace korvan::driver

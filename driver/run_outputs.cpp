@@ -88,12 +88,12 @@ RunOutputs::RunOutputs(const ConversionOptions& options, const std::string& rows
 void RunOutputs::open_rows(textio::OutputUnit& out) {
   const auto stop = [&](const std::string& reason) { stop_opening("file", rows_name_, reason); };
   if (rows_name_ == "-") {
-    if (out.attach(STDOUT_FILENO, textio::BrokenPipe::end_process) != textio::IoStatus::ok) stop(out.error_text());
+    if (out.attach(STDOUT_FILENO, textio::BrokenPipe::end_process) != text::IoStatus::ok) stop(out.error_text());
     return;
   }
   if (!rows_of_options_) {
     if (same(textio::identity_of_output(rows_name_), data_)) stop("is the data file");
-    if (out.open_replacing(rows_name_) != textio::IoStatus::ok) stop(out.error_text());
+    if (out.open_replacing(rows_name_) != text::IoStatus::ok) stop(out.error_text());
     return;
   }
   rows_file_.emplace(open_or_stop("file", rows_name_));
@@ -101,7 +101,7 @@ void RunOutputs::open_rows(textio::OutputUnit& out) {
   // file is in its place.
   const int fd = ::dup(rows_file_->descriptor());
   if (fd < 0) stop(system_text(errno));
-  if (out.attach(fd) != textio::IoStatus::ok) stop(out.error_text());
+  if (out.attach(fd) != text::IoStatus::ok) stop(out.error_text());
 }
 
 void RunOutputs::draw_picture(const SurveyPicture& picture) {

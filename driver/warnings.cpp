@@ -15,7 +15,7 @@ std::string soundings_have(std::int64_t n) {
   return std::to_string(n) + (n == 1 ? " sounding has" : " soundings have");
 }
 
-std::string place_of(const std::string& name, const textio::TextPosition& where) {
+std::string place_of(const std::string& name, const text::TextPosition& where) {
   return name + ":" + std::to_string(where.line) + ":" + std::to_string(where.column + 1) + ": ";
 }
 

@@ -13,21 +13,21 @@
 #include "reader/entry_walk.h"
 #include "reader/getdims.h"
 #include "reader/sounding_arrays.h"
-#include "textio/data_source.h"
-#include "textio/free_format_reader.h"
-#include "textio/input_unit.h"
+#include "text/data_source.h"
+#include "text/free_format_reader.h"
+#include "text/input_unit.h"
 
 namespace korvan::fuzzing {
 
 // Whether arrays of the soundings and the largest counts that `text` holds,
 // as the counting walk finds them, would take more than `limit` bytes.
 inline bool arrays_beyond(std::string text, std::uint64_t limit) {
-  textio::DataSource data = textio::DataSource::from_bytes("", std::move(text));
-  textio::InputUnit unit;
+  text::DataSource data = text::DataSource::from_bytes("", std::move(text));
+  text::InputUnit unit;
   unit.attach(data);
   std::int32_t announced = 0;
-  const textio::Item header[] = {textio::Item::of(announced)};
-  if (textio::FreeFormatReader(unit).read(header) != textio::IoStatus::ok) return false;
+  const text::Item header[] = {text::Item::of(announced)};
+  if (text::FreeFormatReader(unit).read(header) != text::IoStatus::ok) return false;
   reader::EntryReader in(unit);
   reader::getdims_mod::Scan scan;
   reader::EntryWalk walk(in, scan);

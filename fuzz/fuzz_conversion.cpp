@@ -20,7 +20,7 @@
 #include "console/stop.h"
 #include "driver/run.h"
 #include "fuzz/array_limit.h"
-#include "textio/input_unit.h"
+#include "text/input_unit.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string console;
   korvan::console::Console capture(&console);
-  korvan::textio::InputUnit standard_input;  // not read: the name is given
+  korvan::text::InputUnit standard_input;  // not read: the name is given
   try {
     korvan::driver::run_conversion(standard_input, capture, {.data_name = kDataName});
   } catch (const korvan::console::FatalStop& stop) {

@@ -25,19 +25,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "textio/free_format_reader.h"
-#include "textio/input_unit.h"
-#include "textio/status.h"
-#include "textio/value_cursor.h"
+#include "text/free_format_reader.h"
+#include "text/input_unit.h"
+#include "text/status.h"
+#include "text/value_cursor.h"
 
 namespace {
 
-using korvan::textio::FreeFormatReader;
-using korvan::textio::InputUnit;
-using korvan::textio::IoStatus;
-using korvan::textio::Item;
-using korvan::textio::ItemKind;
-using korvan::textio::ValueCursor;
+using korvan::text::FreeFormatReader;
+using korvan::text::InputUnit;
+using korvan::text::IoStatus;
+using korvan::text::Item;
+using korvan::text::ItemKind;
+using korvan::text::ValueCursor;
 
 constexpr std::size_t kMaxFile = 64 * 1024;  // stays below the socket's buffer
 constexpr std::size_t kMaxPackets = 64;
@@ -191,7 +191,7 @@ class Session {
     const bool has_record = unit_.position() < records_.end;
     IoStatus status = cursor_.start(confined);
     for (std::size_t i = 0; status == IoStatus::ok && i < list.kinds.size(); ++i) {
-      using korvan::textio::Integer, korvan::textio::Letter, korvan::textio::Real;
+      using korvan::text::Integer, korvan::text::Letter, korvan::text::Real;
       const bool read = list.kinds[i] == ItemKind::integer ? cursor_.take(Integer{list.integers[i]})
                         : list.kinds[i] == ItemKind::real  ? cursor_.take(Real{list.reals[i]})
                                                            : cursor_.take(Letter{list.texts[i][0]});

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "textio/value_conversion.h"
+#include "text/value_conversion.h"
 
 namespace {
 
@@ -84,14 +84,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::int32_t got_integer = 77;
   std::int32_t want_integer = 77;
-  const bool integer_ok = korvan::textio::convert_integer(text, got_integer);
+  const bool integer_ok = korvan::text::convert_integer(text, got_integer);
   if (integer_ok != reference_integer(text, want_integer)) fail("integer acceptance differs", text);
   if (integer_ok && got_integer != want_integer) fail("integer value differs", text);
 
   std::string normalized;
   const bool shape_ok = reference_shape(text, normalized);
   float got = -7.0f;
-  const bool real_ok = korvan::textio::convert_real(text, got);
+  const bool real_ok = korvan::text::convert_real(text, got);
   if (!shape_ok) {
     if (real_ok) fail("real accepted though malformed", text);
     return 0;

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "reader/sounding_arrays.h"
-#include "textio/input_unit.h"
-#include "textio/value_conversion.h"
-#include "textio/value_cursor.h"
+#include "text/input_unit.h"
+#include "text/value_conversion.h"
+#include "text/value_cursor.h"
 
 namespace korvan::reader {
 
@@ -61,19 +61,19 @@ inline bool fold_component(char& letter) {
 
 class EntryReader {
  public:
-  explicit EntryReader(textio::InputUnit& unit) : unit_(unit), cursor_(unit) {}
+  explicit EntryReader(text::InputUnit& unit) : unit_(unit), cursor_(unit) {}
 
   // Each reads one entry from the next record on: ok, or the read's status
   // (end_of_file where the file ended first).
-  [[gnu::always_inline]] textio::IoStatus sounding(SoundingEntry& e) {
-    using textio::Integer, textio::Real;
+  [[gnu::always_inline]] text::IoStatus sounding(SoundingEntry& e) {
+    using text::Integer, text::Real;
     e.x = e.y = empty_;
     e.x_exact = e.y_exact = empty_;
-    if (cursor_.start(false) != textio::IoStatus::ok) return cursor_.status();
+    if (cursor_.start(false) != text::IoStatus::ok) return cursor_.status();
     if (!exact_) {
       (void)cursor_.take(Real{e.x}, Real{e.y}, Integer{e.nfreq});
     } else {
-      (void)cursor_.take(textio::ExactReal{e.x, e.x_exact}, textio::ExactReal{e.y, e.y_exact}, Integer{e.nfreq});
+      (void)cursor_.take(text::ExactReal{e.x, e.x_exact}, text::ExactReal{e.y, e.y_exact}, Integer{e.nfreq});
     }
     return cursor_.status();
   }
@@ -83,20 +83,20 @@ class EntryReader {
   // than 0, so that a table can show it empty; no value read is ever NaN.
   void mark_empty_values() { empty_ = std::numeric_limits<float>::quiet_NaN(); }
 
-  [[gnu::always_inline]] textio::IoStatus frequency(FrequencyEntry& e, std::int32_t ifreq) {
-    if (cursor_.start(false) == textio::IoStatus::ok) {
+  [[gnu::always_inline]] text::IoStatus frequency(FrequencyEntry& e, std::int32_t ifreq) {
+    if (cursor_.start(false) == text::IoStatus::ok) {
       std::array<float, 1> freq{};
-      (void)cursor_.take(textio::RepeatedReals<1>{at(frequency_starts_, ifreq), freq}, textio::Integer{e.ntx});
+      (void)cursor_.take(text::RepeatedReals<1>{at(frequency_starts_, ifreq), freq}, text::Integer{e.ntx});
       e.freq = freq[0];
     }
     return cursor_.status();
   }
 
-  [[gnu::always_inline]] textio::IoStatus transmitter(TransmitterEntry& e, std::int32_t it) {
-    if (cursor_.start(false) == textio::IoStatus::ok) {
+  [[gnu::always_inline]] text::IoStatus transmitter(TransmitterEntry& e, std::int32_t it) {
+    if (cursor_.start(false) == text::IoStatus::ok) {
       std::array<float, 2> moment_z{0, empty_};
-      (void)cursor_.take(textio::RepeatedReals<2>{at(transmitter_starts_, it), moment_z},
-                         textio::Letter{e.orientation}, textio::Integer{e.nrx});
+      (void)cursor_.take(text::RepeatedReals<2>{at(transmitter_starts_, it), moment_z},
+                         text::Letter{e.orientation}, text::Integer{e.nrx});
       e.moment = moment_z[0];
       e.z = moment_z[1];
     }
@@ -108,12 +108,12 @@ class EntryReader {
   // sounding), then, once the component says how many, the data.
   enum class Line { missing, unreadable, read };
   [[gnu::always_inline]] Line receiver_info(ReceiverEntry& e, std::int64_t ordinal) {
-    if (cursor_.start(true) != textio::IoStatus::ok) return Line::missing;
+    if (cursor_.start(true) != text::IoStatus::ok) return Line::missing;
     std::array<float, 3> start{};
     const bool read =
-        cursor_.take(textio::RepeatedReals<3>{at(receiver_starts_, ordinal), start},
-                     textio::RepeatedReal{receiver_height_, e.z}, textio::Letter{e.orientation},
-                     textio::Integer{e.type}, textio::Letter{e.component});
+        cursor_.take(text::RepeatedReals<3>{at(receiver_starts_, ordinal), start},
+                     text::RepeatedReal{receiver_height_, e.z}, text::Letter{e.orientation},
+                     text::Integer{e.type}, text::Letter{e.component});
     e.moment = start[0];
     e.dx = start[1];
     e.dy = start[2];
@@ -121,28 +121,28 @@ class EntryReader {
   }
   // The data after a valid component: two values for b, one for i or q.
   [[gnu::always_inline]] bool receiver_data(ReceiverEntry& e) {
-    using textio::Real;
+    using text::Real;
     e.datum = {empty_, empty_};
     if (e.component == 'b') return cursor_.take(Real{e.datum.inphase}, Real{e.datum.quadrature});
     return cursor_.take(Real{e.component == 'i' ? e.datum.inphase : e.datum.quadrature});
   }
   // Where a value stands on the receiver line after its data, if one does.
-  std::optional<textio::TextPosition> further_value() const { return cursor_.further_value(); }
+  std::optional<text::TextPosition> further_value() const { return cursor_.further_value(); }
   // "29,7" where a decimal comma split a number into the data and the value
   // at `at` after them.
-  std::string comma_joined(const textio::TextPosition& at) const { return cursor_.comma_joined(at); }
+  std::string comma_joined(const text::TextPosition& at) const { return cursor_.comma_joined(at); }
   // A receiver line passed over, where its values no longer matter.
-  textio::IoStatus skip_receiver() {
+  text::IoStatus skip_receiver() {
     std::string_view record;
     return unit_.next_record(record);
   }
 
   // Where value `ordinal` (from 0) of the last entry began; where its read
   // failed.
-  textio::TextPosition value_position(std::size_t ordinal) const { return cursor_.value_position(ordinal); }
-  textio::TextPosition failure_position() const { return cursor_.failure_position(); }
-  textio::TextPosition position() const { return {unit_.line(), 0, {}}; }
-  textio::IoStatus status() const { return cursor_.status(); }
+  text::TextPosition value_position(std::size_t ordinal) const { return cursor_.value_position(ordinal); }
+  text::TextPosition failure_position() const { return cursor_.failure_position(); }
+  text::TextPosition position() const { return {unit_.line(), 0, {}}; }
+  text::IoStatus status() const { return cursor_.status(); }
   std::uint32_t nulls() const { return cursor_.nulls(); }
   std::size_t failed_value() const { return cursor_.failed_value(); }
   // The line where the last entry's first value stands.
@@ -159,14 +159,14 @@ class EntryReader {
     return kept[static_cast<std::size_t>(place) % kPlaces];
   }
 
-  textio::InputUnit& unit_;
-  textio::ValueCursor cursor_;
+  text::InputUnit& unit_;
+  text::ValueCursor cursor_;
   bool exact_ = false;
   float empty_ = 0;  // what an empty value leaves
-  std::array<textio::RepeatedStart<1>, kPlaces> frequency_starts_{};
-  std::array<textio::RepeatedStart<2>, kPlaces> transmitter_starts_{};
-  std::array<textio::RepeatedStart<3>, kPlaces> receiver_starts_{};
-  textio::RepeatedValue receiver_height_;
+  std::array<text::RepeatedStart<1>, kPlaces> frequency_starts_{};
+  std::array<text::RepeatedStart<2>, kPlaces> transmitter_starts_{};
+  std::array<text::RepeatedStart<3>, kPlaces> receiver_starts_{};
+  text::RepeatedValue receiver_height_;
 };
 
 }  // namespace korvan::reader

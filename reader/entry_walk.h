@@ -60,7 +60,7 @@ class EntryWalk {
   // A fault at value `ordinal` of the entry just read, or where its read
   // failed.
   Fault at_value(FaultKind kind, const Place& place, std::size_t ordinal) const {
-    return Fault{kind, place, in_.value_position(ordinal), textio::IoStatus::ok, ordinal, {}};
+    return Fault{kind, place, in_.value_position(ordinal), text::IoStatus::ok, ordinal, {}};
   }
   Fault at_failure(FaultKind kind, const Place& place) const {
     return Fault{kind, place, in_.failure_position(), in_.status(), in_.failed_value(), {}};
@@ -80,13 +80,13 @@ class EntryWalk {
 
   bool sounding(std::int64_t isound) {
     SoundingEntry e;
-    const textio::IoStatus status = in_.sounding(e);
-    if (status == textio::IoStatus::end_of_file) {
+    const text::IoStatus status = in_.sounding(e);
+    if (status == text::IoStatus::end_of_file) {
       end_ = in_.failed_value() == 0 ? WalkEnd::end_of_input : WalkEnd::partial;
       return false;
     }
     const Place place{isound};
-    if (status != textio::IoStatus::ok || isound > std::numeric_limits<std::int32_t>::max()) {
+    if (status != text::IoStatus::ok || isound > std::numeric_limits<std::int32_t>::max()) {
       return stop(at_failure(FaultKind::sounding_unreadable, place));
     }
     if (e.nfreq < 1) return stop(at_value(FaultKind::frequency_count_low, place, 2));
@@ -101,7 +101,7 @@ class EntryWalk {
 
   [[gnu::always_inline]] bool frequency(const Place& place) {
     FrequencyEntry e;
-    if (in_.frequency(e, place.ifreq) != textio::IoStatus::ok) {
+    if (in_.frequency(e, place.ifreq) != text::IoStatus::ok) {
       return stop(at_failure(FaultKind::frequency_unreadable, place));
     }
     if (e.freq <= 0 && !value_fault(at_value(FaultKind::frequency_not_positive, place, 0))) return false;
@@ -115,7 +115,7 @@ class EntryWalk {
 
   [[gnu::always_inline]] bool transmitter(const Place& place) {
     TransmitterEntry e;
-    if (in_.transmitter(e, place.it) != textio::IoStatus::ok) {
+    if (in_.transmitter(e, place.it) != text::IoStatus::ok) {
       return stop(at_failure(FaultKind::transmitter_unreadable, place));
     }
     if (!fold_orientation(e.orientation) && !value_fault(at_value(FaultKind::transmitter_orientation, place, 2))) {
@@ -133,8 +133,8 @@ class EntryWalk {
     const std::int64_t ordinal = ordinal_++;
     if (structure_only_) {
       // Only the structure matters now: one line per receiver.
-      const textio::IoStatus status = in_.skip_receiver();
-      return status == textio::IoStatus::ok ||
+      const text::IoStatus status = in_.skip_receiver();
+      return status == text::IoStatus::ok ||
              stop(Fault{FaultKind::receiver_missing, place, in_.position(), status, 0, {}});
     }
     ReceiverEntry e;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "console/stop.h"
-#include "textio/input_unit.h"
-#include "textio/text_helpers.h"
+#include "text/input_unit.h"
+#include "text/text_helpers.h"
 
 namespace korvan::reader {
 namespace {
@@ -23,7 +23,7 @@ std::string quoted(std::string_view name) { return "\"" + std::string(name) + "\
 
 std::string in_field(std::string text, std::size_t length) {
   if (text.size() > length) text.resize(length);
-  return std::string(textio::trim_right(text));
+  return std::string(text::trim_right(text));
 }
 
 // "frequency 2, sounding 14", "(it=2,ifreq=1,isound=14)" or
@@ -45,7 +45,7 @@ std::string location(const Place& p, Words words, std::string_view name) {
     text += words == Words::load ? "," : ")";
   }
   if (words == Words::scan) return in_field(text, kScanLocationLength);
-  std::string_view trimmed = textio::trim_right(name);
+  std::string_view trimmed = text::trim_right(name);
   while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
   return in_field(text + "file=" + quoted(trimmed) + ")", kLoadLocationLength);
 }
@@ -117,14 +117,14 @@ std::string what_is_wrong(const Fault& f, const std::string& found) {
       break;
   }
   switch (f.status) {
-    case textio::IoStatus::end_of_file:
+    case text::IoStatus::end_of_file:
       return "the file ends before the " + name + " of this " + entry.entry;
-    case textio::IoStatus::short_record:
+    case text::IoStatus::short_record:
       return "the " + std::string(entry.entry) + " ends before its " + name + " (a receiver entry stands on one line)";
-    case textio::IoStatus::too_long:
-      return "a line of more than " + std::to_string(textio::kMaxRecordBytes >> 20) + " MiB where the " + name +
+    case text::IoStatus::too_long:
+      return "a line of more than " + std::to_string(text::kMaxRecordBytes >> 20) + " MiB where the " + name +
              " should be";
-    case textio::IoStatus::malformed: {
+    case text::IoStatus::malformed: {
       const char kind = entry.kinds[n];
       const char* expected = kind == 'r' ? "a number" : kind == 'i' ? "a whole number" : "a letter";
       return "the " + name + " " + quoted(found) + " is not " + expected;
@@ -143,23 +143,23 @@ std::string place_text(const Place& p) {
 }
 
 // "NAME:LINE:COLUMN: " for a place in the file.
-std::string file_place(const textio::DataSource& data, const textio::TextPosition& where) {
+std::string file_place(const text::DataSource& data, const text::TextPosition& where) {
   return data.name() + ":" + std::to_string(where.line) + ":" + std::to_string(where.column + 1) + ": ";
 }
 
 // A hint where the start of the file shows it is no text file of soundings:
 // its first line, as the file's first bytes hold it.
-std::optional<std::string> binary_hint(const textio::DataSource& data) {
+std::optional<std::string> binary_hint(const text::DataSource& data) {
   const std::string_view head = data.head();
-  const std::optional<std::string> looks = textio::looks_compressed_or_binary(head.substr(0, head.find('\n')));
+  const std::optional<std::string> looks = text::looks_compressed_or_binary(head.substr(0, head.find('\n')));
   if (!looks) return std::nullopt;
   return data.name() + ": hint: the file looks " + *looks + ", not like a text file of soundings";
 }
 
 }  // namespace
 
-std::string sounding_text(std::int64_t isound) { return textio::integer_text(isound, 5); }
-std::string index_text(std::int64_t index) { return textio::integer_text(index, 2); }
+std::string sounding_text(std::int64_t isound) { return text::integer_text(isound, 5); }
+std::string index_text(std::int64_t index) { return text::integer_text(index, 2); }
 
 std::string fault_message(const Fault& fault, std::string_view name) {
   const bool scan = is_structural(fault.kind);
@@ -199,12 +199,12 @@ std::string fault_message(const Fault& fault, std::string_view name) {
   return {};  // not faults: no stop is made of them
 }
 
-void stop_at(const Fault& fault, const textio::DataSource& data, const std::optional<Fault>& earlier) {
+void stop_at(const Fault& fault, const text::DataSource& data, const std::optional<Fault>& earlier) {
   std::vector<std::string> details = {file_place(data, fault.where) + what_is_wrong(fault, fault.where.found.str()) +
                                       " (" + place_text(fault.place) + ")"};
   // A receiver line that is blank or short leaves the entries after it to be
   // read out of place: that is mostly where the fault lies.
-  if (earlier && earlier->status == textio::IoStatus::short_record) {
+  if (earlier && earlier->status == text::IoStatus::short_record) {
     details.push_back(file_place(data, earlier->where) + "hint: the receiver line of " + place_text(earlier->place) +
                       " is blank or short; the entries after it are read out of place");
   }
@@ -232,20 +232,20 @@ std::string file_stop_message(FileStop stop, std::string_view name) {
 
 }  // namespace
 
-void stop_at(FileStop stop, const textio::DataSource& data, const std::optional<HeaderRead>& header) {
+void stop_at(FileStop stop, const text::DataSource& data, const std::optional<HeaderRead>& header) {
   std::vector<std::string> details;
   if (stop == FileStop::missing || stop == FileStop::unreadable) {
-    const std::string reason = data.state() != textio::DataSource::State::readable ? data.state_text()
+    const std::string reason = data.state() != text::DataSource::State::readable ? data.state_text()
                                                                                   : data.failure_text();
     details.push_back(data.name() + ": " + reason);
-  } else if (header && header->status == textio::IoStatus::ok) {
+  } else if (header && header->status == text::IoStatus::ok) {
     details.push_back(file_place(data, header->where) + "the number of soundings is " +
                       std::to_string(header->announced) + ", less than 1");
   } else if (header) {
     const std::string found = header->where.found.str();
-    std::string what = header->status == textio::IoStatus::end_of_file ? "the file holds no number of soundings"
-                       : header->status == textio::IoStatus::too_long
-                           ? "a line of more than " + std::to_string(textio::kMaxRecordBytes >> 20) + " MiB"
+    std::string what = header->status == text::IoStatus::end_of_file ? "the file holds no number of soundings"
+                       : header->status == text::IoStatus::too_long
+                           ? "a line of more than " + std::to_string(text::kMaxRecordBytes >> 20) + " MiB"
                            : "the number of soundings " + quoted(found) + " is not a whole number";
     details.push_back(file_place(data, header->where) + what);
     if (std::optional<std::string> hint = binary_hint(data)) details.push_back(std::move(*hint));

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "textio/data_source.h"
-#include "textio/status.h"
-#include "textio/text_place.h"
+#include "text/data_source.h"
+#include "text/status.h"
+#include "text/text_place.h"
 
 namespace korvan::reader {
 
@@ -51,8 +51,8 @@ struct Place {
 struct Fault {
   FaultKind kind;
   Place place;
-  textio::TextPosition where;                      // the value that failed, or where the file ended
-  textio::IoStatus status = textio::IoStatus::ok;  // why a read failed
+  text::TextPosition where;                      // the value that failed, or where the file ended
+  text::IoStatus status = text::IoStatus::ok;  // why a read failed
   std::size_t value = 0;                           // which value of the entry, from 0
   std::string comma_joined;                        // a value after the data: "29,7" where a decimal comma split one
 };
@@ -78,7 +78,7 @@ Fault numbered(Fault fault, std::int64_t soundings_before, std::uint64_t lines_b
 // Ends the run at a fault of an entry: the console line and, on standard
 // error, where the fault is and what is wrong, with a hint where `earlier`
 // (a fault of a value before it) is its likely cause.
-[[noreturn]] void stop_at(const Fault& fault, const textio::DataSource& data,
+[[noreturn]] void stop_at(const Fault& fault, const text::DataSource& data,
                           const std::optional<Fault>& earlier = std::nullopt);
 
 // The console message of a fault: structural ones in the words of the
@@ -94,11 +94,11 @@ enum class FileStop {
 };
 // How reading the header went where it failed.
 struct HeaderRead {
-  textio::IoStatus status;
-  textio::TextPosition where;
+  text::IoStatus status;
+  text::TextPosition where;
   std::int32_t announced;
 };
-[[noreturn]] void stop_at(FileStop stop, const textio::DataSource& data,
+[[noreturn]] void stop_at(FileStop stop, const text::DataSource& data,
                           const std::optional<HeaderRead>& header = std::nullopt);
 
 // Ends the run where the system refuses the memory for the arrays.

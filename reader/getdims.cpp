@@ -51,14 +51,14 @@ void Scan::note_empty(std::uint32_t shown, const Place& place, const EntryReader
   reading_.empty.note(
       [&] {
         const auto ordinal = static_cast<std::size_t>(std::countr_zero(empty));
-        return Fault{FaultKind::empty_value, place, in.value_position(ordinal), textio::IoStatus::ok, ordinal, {}};
+        return Fault{FaultKind::empty_value, place, in.value_position(ordinal), text::IoStatus::ok, ordinal, {}};
       },
       std::popcount(empty));
 }
 
-void Scan::note_ignored(const Place& place, const textio::TextPosition& further, const EntryReader& in) {
+void Scan::note_ignored(const Place& place, const text::TextPosition& further, const EntryReader& in) {
   reading_.ignored.note([&] {
-    return Fault{FaultKind::value_after_data, place, further, textio::IoStatus::ok, 0, in.comma_joined(further)};
+    return Fault{FaultKind::value_after_data, place, further, text::IoStatus::ok, 0, in.comma_joined(further)};
   });
 }
 

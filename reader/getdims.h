@@ -76,7 +76,7 @@ class Scan {
   }
   void receiver(const Place& place, const ReceiverEntry& e, const EntryReader& in) {
     if (place.ir == 1 && in.nulls() != 0) note_empty(0b110000000, place, in);
-    if (const std::optional<textio::TextPosition> further = in.further_value()) note_ignored(place, *further, in);
+    if (const std::optional<text::TextPosition> further = in.further_value()) note_ignored(place, *further, in);
     if (reading_first_) return keep_first(e);
     // Past a faulty value of sounding 1 only its structure was read, and its
     // receivers were not kept.
@@ -103,7 +103,7 @@ class Scan {
     return ifreq <= first_->nfreq() && it <= first_->ntx(ifreq);
   }
   void note_empty(std::uint32_t shown, const Place& place, const EntryReader& in);
-  void note_ignored(const Place& place, const textio::TextPosition& further, const EntryReader& in);
+  void note_ignored(const Place& place, const text::TextPosition& further, const EntryReader& in);
   void note_frequency(const Place& place, float frequency);
   void note_orientation(const Place& place, char orientation);
   void note_component(const Place& place, char has, char label);

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "reader/entry_walk.h"
-#include "textio/input_unit.h"
+#include "text/input_unit.h"
 
 namespace korvan::reader {
 namespace {
@@ -39,13 +39,13 @@ bool blank_line(std::string_view line) { return line.find_first_not_of(" \t\r") 
 
 }  // namespace
 
-PieceCutter::PieceCutter(textio::DataSource& data, std::string_view first_bytes, std::size_t piece_bytes)
+PieceCutter::PieceCutter(text::DataSource& data, std::string_view first_bytes, std::size_t piece_bytes)
     : data_(data), piece_bytes_(std::max<std::size_t>(piece_bytes, 1)), standard_(piece_bytes_ + piece_bytes_ / 4) {
   capacity_ = std::max(first_bytes.size(), standard_);
   buffer_ = buffer(capacity_);
   std::memcpy(buffer_.get(), first_bytes.data(), first_bytes.size());
   size_ = first_bytes.size();
-  std::memset(buffer_.get() + size_, 0, textio::kRecordPadding);
+  std::memset(buffer_.get() + size_, 0, text::kRecordPadding);
 }
 
 std::unique_ptr<char[]> PieceCutter::buffer(std::size_t capacity) {
@@ -54,7 +54,7 @@ std::unique_ptr<char[]> PieceCutter::buffer(std::size_t capacity) {
     spare_.pop_back();
     return kept;
   }
-  return std::make_unique_for_overwrite<char[]>(capacity + textio::kRecordPadding);
+  return std::make_unique_for_overwrite<char[]>(capacity + text::kRecordPadding);
 }
 
 void PieceCutter::recycle(Piece piece) {
@@ -74,7 +74,7 @@ bool PieceCutter::read_more(std::size_t wanted) {
     if (got == 0) ended_ = true;
     size_ += got;
   }
-  std::memset(buffer_.get() + size_, 0, textio::kRecordPadding);
+  std::memset(buffer_.get() + size_, 0, text::kRecordPadding);
   return !data_.failed();
 }
 
@@ -85,7 +85,7 @@ std::optional<std::size_t> PieceCutter::find_cut(std::size_t from) const {
   const void* nl = std::memchr(text + from, '\n', size_ - from);
   if (nl == nullptr) return std::nullopt;
   std::size_t line = static_cast<std::size_t>(static_cast<const char*>(nl) - text) + 1;
-  textio::InputUnit unit;
+  text::InputUnit unit;
   for (int tried = 0; tried < kTrialLines && line < size_;) {
     const void* end = std::memchr(text + line, '\n', size_ - line);
     if (end == nullptr) return std::nullopt;
@@ -142,7 +142,7 @@ std::optional<Piece> PieceCutter::next() {
   buffer_ = std::move(rest);
   capacity_ = next_capacity;
   size_ -= *cut;
-  std::memset(buffer_.get() + size_, 0, textio::kRecordPadding);
+  std::memset(buffer_.get() + size_, 0, text::kRecordPadding);
   return piece;
 }
 

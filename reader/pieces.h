@@ -21,8 +21,8 @@
 #include <thread>
 #include <vector>
 
-#include "textio/byte_source.h"
-#include "textio/data_source.h"
+#include "text/byte_source.h"
+#include "text/data_source.h"
 
 namespace korvan::reader {
 
@@ -38,7 +38,7 @@ struct Piece {
 // already, from a sounding start on) and the rest of `data`.
 class PieceCutter {
  public:
-  PieceCutter(textio::DataSource& data, std::string_view first_bytes, std::size_t piece_bytes);
+  PieceCutter(text::DataSource& data, std::string_view first_bytes, std::size_t piece_bytes);
 
   // The next piece, or nullopt when the text is used up - or when no
   // sounding start is found to cut at (stuck()): the rest is then read in
@@ -55,7 +55,7 @@ class PieceCutter {
   bool read_more(std::size_t wanted);
   std::optional<std::size_t> find_cut(std::size_t from) const;
 
-  textio::DataSource& data_;
+  text::DataSource& data_;
   std::size_t piece_bytes_;
   std::size_t standard_;  // the capacity of every buffer but an overlong one
   std::unique_ptr<char[]> buffer_;
@@ -68,9 +68,9 @@ class PieceCutter {
 
 // The bytes of pieces and of the cutter followed by the rest of the data:
 // the text from a sounding start on, for reading it in one piece.
-class ChainedText final : public textio::ByteSource {
+class ChainedText final : public text::ByteSource {
  public:
-  ChainedText(std::vector<std::string> parts, textio::DataSource& rest)
+  ChainedText(std::vector<std::string> parts, text::DataSource& rest)
       : parts_(std::move(parts)), rest_(rest) {}
   std::size_t read(char* into, std::size_t room) override;
   bool failed() const override { return rest_.failed(); }
@@ -80,7 +80,7 @@ class ChainedText final : public textio::ByteSource {
   std::vector<std::string> parts_;
   std::size_t part_ = 0;
   std::size_t at_ = 0;
-  textio::DataSource& rest_;
+  text::DataSource& rest_;
 };
 
 // Walks pieces on two threads: work(piece) for each piece given to add(),

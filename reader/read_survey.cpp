@@ -16,8 +16,8 @@
 #include "reader/getdims.h"
 #include "reader/getprd.h"
 #include "reader/pieces.h"
-#include "textio/free_format_reader.h"
-#include "textio/input_unit.h"
+#include "text/free_format_reader.h"
+#include "text/input_unit.h"
 
 namespace korvan::reader {
 namespace {
@@ -25,7 +25,7 @@ namespace {
 using getdims_mod::Scan;
 using getprd_mod::ArraysStore;
 using getprd_mod::Load;
-using textio::IoStatus;
+using text::IoStatus;
 
 // The first soundings are read alone: they give sounding 1 and the bytes of
 // a sounding, from which stores are sized.
@@ -51,10 +51,10 @@ bool ran_out(WalkEnd end, const std::optional<Fault>& fault) {
 // The number of soundings. A header that is a word (`yes | korvan2col -`)
 // or a line too long stops at once; other faults of data read to their end
 // first wait for that end, in case the data cannot be read or inflated.
-std::int32_t read_header(textio::InputUnit& unit, textio::DataSource& data) {
+std::int32_t read_header(text::InputUnit& unit, text::DataSource& data) {
   std::int32_t announced = 0;
-  const textio::Item header[] = {textio::Item::of(announced)};
-  textio::FreeFormatReader reader(unit);
+  const text::Item header[] = {text::Item::of(announced)};
+  text::FreeFormatReader reader(unit);
   const IoStatus status = reader.read(header);
   if (status == IoStatus::ok && announced >= 1) return announced;
   const HeaderRead read{status, reader.value_position(), announced};
@@ -82,13 +82,13 @@ struct PieceResult {
 
 class SurveyReading {
  public:
-  SurveyReading(textio::DataSource& data, const ReadOptions& options)
+  SurveyReading(text::DataSource& data, const ReadOptions& options)
       : data_(data), options_(options), store_(options.exact_coordinates) {}
 
   Survey run(console::Console& console);
 
  private:
-  void first_soundings(textio::InputUnit& unit);
+  void first_soundings(text::InputUnit& unit);
   void pieces(std::string_view first_bytes);
   PieceResult walk_piece(const Piece& piece) const;
   void join(PieceResult& piece);
@@ -98,7 +98,7 @@ class SurveyReading {
   std::optional<ArraysStore> piece_store(std::int64_t capacity) const;
   void give_back(std::optional<ArraysStore>& store);
 
-  textio::DataSource& data_;
+  text::DataSource& data_;
   const ReadOptions& options_;
   Scan scan_;
   ArraysStore store_;
@@ -134,7 +134,7 @@ void SurveyReading::give_back(std::optional<ArraysStore>& store) {
 }
 
 // The header and the first soundings, read as they come.
-void SurveyReading::first_soundings(textio::InputUnit& unit) {
+void SurveyReading::first_soundings(text::InputUnit& unit) {
   const std::size_t start = unit.position();
   const bool in_pieces = options_.pieces_from_bytes == 0 || data_.size_hint() >= options_.pieces_from_bytes ||
                          data_.read_to_end_before_faults();
@@ -164,7 +164,7 @@ void SurveyReading::first_soundings(textio::InputUnit& unit) {
 
 PieceResult SurveyReading::walk_piece(const Piece& piece) const {
   PieceResult result;
-  textio::InputUnit unit;
+  text::InputUnit unit;
   unit.attach(piece.bytes.get(), piece.size);
   EntryReader in(unit);
   configure(in, options_);
@@ -238,7 +238,7 @@ void SurveyReading::pieces(std::string_view first_bytes) {
 // The rest of the text from a sounding start on, read as it comes.
 void SurveyReading::in_one_piece(std::vector<std::string> parts) {
   ChainedText text(std::move(parts), data_);
-  textio::InputUnit unit;
+  text::InputUnit unit;
   unit.attach(text);
   EntryReader in(unit);
   configure(in, options_);
@@ -260,7 +260,7 @@ void SurveyReading::in_one_piece(std::vector<std::string> parts) {
 }
 
 Survey SurveyReading::run(console::Console& console) {
-  textio::InputUnit unit(kFirstBuffer);
+  text::InputUnit unit(kFirstBuffer);
   unit.attach(data_);
   Survey survey;
   survey.announced = read_header(unit, data_);
@@ -305,9 +305,9 @@ Survey SurveyReading::run(console::Console& console) {
 
 }  // namespace
 
-Survey read_survey(textio::DataSource& data, console::Console& console, const ReadOptions& options) {
-  if (data.state() == textio::DataSource::State::missing) stop_at(FileStop::missing, data);
-  if (data.state() == textio::DataSource::State::unreadable) stop_at(FileStop::unreadable, data);
+Survey read_survey(text::DataSource& data, console::Console& console, const ReadOptions& options) {
+  if (data.state() == text::DataSource::State::missing) stop_at(FileStop::missing, data);
+  if (data.state() == text::DataSource::State::unreadable) stop_at(FileStop::unreadable, data);
   SurveyReading reading(data, options);
   return reading.run(console);
 }

@@ -14,7 +14,7 @@
 #include "reader/faults.h"
 #include "reader/layout.h"
 #include "reader/sounding_arrays.h"
-#include "textio/data_source.h"
+#include "text/data_source.h"
 
 namespace korvan::reader {
 
@@ -47,6 +47,6 @@ struct Survey {
 // on `console`. Stops the run (console::FatalStop) at the first of: the data
 // cannot be opened, read or inflated; a fault of the file's structure; the
 // memory for the arrays is refused; a fault of a value.
-Survey read_survey(textio::DataSource& data, console::Console& console, const ReadOptions& options = {});
+Survey read_survey(text::DataSource& data, console::Console& console, const ReadOptions& options = {});
 
 }  // namespace korvan::reader

@@ -21,9 +21,9 @@
 #include "console/stop.h"
 #include "reader/read_survey.h"
 #include "tests/test_support.h"
-#include "textio/data_source.h"
+#include "text/data_source.h"
 
-namespace korvan::textio {
+namespace korvan::text {
 namespace {
 
 using testing::ScratchDir;
@@ -297,4 +297,4 @@ TEST(DataSourceHints, CompressedOrBinaryStarts) {
 }
 
 }  // namespace
-}  // namespace korvan::textio
+}  // namespace korvan::text

@@ -11,19 +11,19 @@
 #include <string>
 #include <string_view>
 
+#include "text/text_helpers.h"
 #include "textio/fixed_format.h"
-#include "textio/text_helpers.h"
 
 namespace {
 
-using korvan::textio::integer_text;
-using korvan::textio::left_adjust;
+using korvan::text::integer_text;
+using korvan::text::left_adjust;
 using korvan::textio::render_a;
 using korvan::textio::render_f;
 using korvan::textio::render_g;
 using korvan::textio::render_i;
-using korvan::textio::right_adjust;
-using korvan::textio::trim_right;
+using korvan::text::right_adjust;
+using korvan::text::trim_right;
 
 // Fields start out as '?' so that a renderer that leaves a position
 // unwritten shows up in the comparison.

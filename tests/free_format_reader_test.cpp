@@ -1,6 +1,6 @@
 // Free-format reads: where values are found in records, nulls, repeats, the
 // slash, quoted texts, how many records one read consumes, and the status.
-#include "textio/free_format_reader.h"
+#include "text/free_format_reader.h"
 
 #include <charconv>
 #include <cstdint>
@@ -11,10 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
-#include "textio/input_unit.h"
-#include "textio/value_cursor.h"
+#include "text/input_unit.h"
+#include "text/value_cursor.h"
 
-namespace korvan::textio {
+namespace korvan::text {
 namespace {
 
 using testing::ScratchDir;
@@ -410,4 +410,4 @@ TEST(ValueCursor, GivesWhatOneGeneralReadGives) {
 }
 
 }  // namespace
-}  // namespace korvan::textio
+}  // namespace korvan::text

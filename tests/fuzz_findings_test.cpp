@@ -8,17 +8,17 @@
 #include <string_view>
 
 #include "tests/test_support.h"
-#include "textio/byte_source.h"
-#include "textio/free_format_reader.h"
-#include "textio/input_unit.h"
+#include "text/byte_source.h"
+#include "text/free_format_reader.h"
+#include "text/input_unit.h"
 
 namespace korvan::testing {
 namespace {
 
-using textio::FreeFormatReader;
-using textio::InputUnit;
-using textio::IoStatus;
-using textio::Item;
+using text::FreeFormatReader;
+using text::InputUnit;
+using text::IoStatus;
+using text::Item;
 
 // A quoted value repeated by r*'c' is still a quoted value for every item it
 // reaches: a number item refuses it, as it refuses the first copy.
@@ -29,7 +29,7 @@ TEST(FuzzFindings, RepeatedQuotedValueIsMalformedForNumbers) {
     const char* letters;  // what the text item receives
   };
   for (const Case& c : {Case{"2*'5'", false, "5 "}, Case{"2*'5'", true, "5 "}, Case{"4*'68888888a='", true, "68"}}) {
-    textio::MemoryBytes bytes(c.line);
+    text::MemoryBytes bytes(c.line);
     InputUnit unit;
     unit.attach(bytes);
     FreeFormatReader reader(unit);

@@ -21,7 +21,7 @@
 #include "driver/run.h"
 #include "fuzz/decimal_reference.h"
 #include "tests/test_support.h"
-#include "textio/input_unit.h"
+#include "text/input_unit.h"
 
 namespace korvan::testing {
 namespace {
@@ -480,7 +480,7 @@ Converted convert(const std::filesystem::path& data, const std::filesystem::path
   std::string console_text;
   console::Console console(&console_text);
   console::Diagnostics diagnostics(&converted.diagnostics);
-  textio::InputUnit standard_input;
+  text::InputUnit standard_input;
   try {
     driver::run_conversion(standard_input, console, options, &diagnostics);
   } catch (const console::FatalStop& stop) {

@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
-#include "textio/plain_record.h"
-#include "textio/value_conversion.h"
+#include "text/plain_record.h"
+#include "text/value_conversion.h"
 
-namespace korvan::textio {
+namespace korvan::text {
 namespace {
 
 std::string random_token(std::mt19937_64& rng) {
@@ -152,4 +152,4 @@ TEST(PlainNumber, SameCharsComparesExactlyTheFirstN) {
 }
 
 }  // namespace
-}  // namespace korvan::textio
+}  // namespace korvan::text

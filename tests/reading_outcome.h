@@ -15,7 +15,7 @@
 #include "driver/warnings.h"
 #include "reader/read_survey.h"
 #include "reader/sounding_arrays.h"
-#include "textio/data_source.h"
+#include "text/data_source.h"
 
 namespace korvan::testing {
 
@@ -58,7 +58,7 @@ inline std::string stored_values(const reader::SoundingArrays& a) {
 inline ReadingOutcome read_text(std::string text, bool in_pieces = false, const std::string& name = "d.prd") {
   ReadingOutcome outcome;
   console::Console console(&outcome.console);
-  textio::DataSource data = textio::DataSource::from_bytes(name, std::move(text));
+  text::DataSource data = text::DataSource::from_bytes(name, std::move(text));
   reader::ReadOptions options;
   if (in_pieces) options.pieces_from_bytes = 0;
   try {

@@ -1,6 +1,6 @@
 // Conversions of single free-format values into integers, reals and texts.
 // The reals are checked bit for bit, since the data load stores them as read.
-#include "textio/value_conversion.h"
+#include "text/value_conversion.h"
 
 #include <array>
 #include <bit>
@@ -17,7 +17,7 @@
 
 #include "tests/test_support.h"
 
-namespace korvan::textio {
+namespace korvan::text {
 namespace {
 
 std::uint32_t bits(float f) { return std::bit_cast<std::uint32_t>(f); }
@@ -254,4 +254,4 @@ TEST(ConvertText, PadsOrCutsOnTheRightAndKeepsCase) {
 }
 
 }  // namespace
-}  // namespace korvan::textio
+}  // namespace korvan::text

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "text/word_tricks.h"
 #include "textio/decimal_digits.h"
-#include "textio/word_tricks.h"
 
 namespace korvan::textio {
 namespace {
@@ -207,10 +207,10 @@ char* compose_g(char* end, int width, int digits, const BinaryFloat& magnitude, 
   const std::uint64_t text = eight_digit_chars(static_cast<std::uint32_t>(shown));
   // The digits before the point move down one byte to make room for it; a
   // number below one takes a leading zero of the eight along.
-  const std::uint64_t fraction = ~bytes_below(8 - after);
+  const std::uint64_t fraction = ~text::bytes_below(8 - after);
   std::uint64_t word = (text & fraction) | ((text & ~fraction) >> 8) | std::uint64_t{'.'} << (8 * (7 - after));
   const int start = 8 - length;
-  word = (word & ~bytes_below(start)) | (0x2020202020202020 & bytes_below(start));
+  word = (word & ~text::bytes_below(start)) | (0x2020202020202020 & text::bytes_below(start));
   if (negative) word = (word & ~(std::uint64_t{0xFF} << (8 * start))) | std::uint64_t{'-'} << (8 * start);
   if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
   std::memcpy(end - 8, &word, sizeof word);

@@ -10,6 +10,9 @@
 #include <unistd.h>
 
 namespace korvan::textio {
+
+using text::IoStatus;
+
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "textio/status.h"
+#include "text/status.h"
 
 namespace korvan::textio {
 
@@ -33,28 +33,28 @@ class OutputUnit {
   OutputUnit& operator=(const OutputUnit&) = delete;
 
   // Creates the file, or empties an existing one. On failure errno says why.
-  IoStatus open_replacing(std::string_view name);
+  text::IoStatus open_replacing(std::string_view name);
   // Writes to a descriptor that is already open (standard output, a file
   // opened elsewhere) instead; the unit closes it as it would a file of its
   // own.
-  IoStatus attach(int fd, BrokenPipe on_broken_pipe = BrokenPipe::report);
+  text::IoStatus attach(int fd, BrokenPipe on_broken_pipe = BrokenPipe::report);
 
   // Appends one record and its CR LF. A failure may concern an earlier
   // record still in the buffer: failed_record() names the first one lost.
-  IoStatus write_record(std::string_view text, RecordTag tag);
+  text::IoStatus write_record(std::string_view text, RecordTag tag);
 
   // Room for one record of `length` characters, to be filled in place and
   // committed with commit_record(); avoids a copy for the rows.
   char* reserve_record(std::size_t length);
-  IoStatus commit_record(std::size_t length, RecordTag tag);
+  text::IoStatus commit_record(std::size_t length, RecordTag tag);
 
   // Appends records already laid out with their CR LF: `bytes` holds a run
   // of records of `record_bytes` each (line end included), tagged first_tag,
   // first_tag + 1, and so on.
-  IoStatus write_block(const char* data, std::size_t bytes, std::size_t record_bytes, RecordTag first_tag);
+  text::IoStatus write_block(const char* data, std::size_t bytes, std::size_t record_bytes, RecordTag first_tag);
 
   // Writes every buffered byte to the file.
-  IoStatus flush();
+  text::IoStatus flush();
 
   RecordTag failed_record() const { return failed_tag_; }
   // Why the open or a write failed, in the system's words.
@@ -69,9 +69,9 @@ class OutputUnit {
     RecordTag first_tag;
   };
 
-  IoStatus make_room(std::size_t bytes);
-  IoStatus write_out();
-  IoStatus write_direct(const char* data, std::size_t bytes, std::size_t record_bytes, RecordTag first_tag);
+  text::IoStatus make_room(std::size_t bytes);
+  text::IoStatus write_out();
+  text::IoStatus write_direct(const char* data, std::size_t bytes, std::size_t record_bytes, RecordTag first_tag);
   void note_failure(std::size_t written);
   void end_process_if_reader_gone() const;
 

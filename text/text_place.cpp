@@ -1,9 +1,9 @@
 // A value's text, cut where a free-format read ends it.
-#include "textio/text_place.h"
+#include "text/text_place.h"
 
 #include <algorithm>
 
-namespace korvan::textio {
+namespace korvan::text {
 
 ValueText::ValueText(std::string_view line, std::size_t column) {
   if (column >= line.size()) return;
@@ -16,4 +16,4 @@ ValueText::ValueText(std::string_view line, std::size_t column) {
   length_ = static_cast<std::uint8_t>(end);
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

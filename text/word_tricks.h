@@ -13,7 +13,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace korvan::textio {
+namespace korvan::text {
 
 // Eight characters at p, the first in the lowest byte.
 inline std::uint64_t load_eight(const char* p) {
@@ -84,4 +84,4 @@ inline constexpr std::size_t kSameCharsMax = 32;
 #endif
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

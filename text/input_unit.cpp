@@ -1,5 +1,5 @@
 // Buffered record input with a one-record step back.
-#include "textio/input_unit.h"
+#include "text/input_unit.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 
-namespace korvan::textio {
+namespace korvan::text {
 namespace {
 
 constexpr char kCtrlZ = 26;
@@ -197,4 +197,4 @@ IoStatus InputUnit::step_back() {
   return IoStatus::ok;
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-namespace korvan::textio {
+namespace korvan::text {
 
 // An optional sign and decimal digits; a lone sign is zero. False when the
 // text holds anything else or the number does not fit 32 bits.
@@ -27,4 +27,4 @@ bool convert_real_exact(std::string_view s, double& value);
 // Left-aligned, blank-padded or cut on the right to the field's length.
 void convert_text(std::string_view text, std::span<char> field);
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

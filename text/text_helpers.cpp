@@ -1,9 +1,9 @@
 // Blank movement and integer texts.
-#include "textio/text_helpers.h"
+#include "text/text_helpers.h"
 
 #include <cstring>
 
-namespace korvan::textio {
+namespace korvan::text {
 
 std::string integer_text(std::int64_t value, int width) {
   std::string text = std::to_string(value);
@@ -33,4 +33,4 @@ std::string_view trim_right(std::string_view text) {
   return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

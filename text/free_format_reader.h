@@ -11,11 +11,11 @@
 #include <string>
 #include <string_view>
 
-#include "textio/input_unit.h"
-#include "textio/status.h"
-#include "textio/text_place.h"
+#include "text/input_unit.h"
+#include "text/status.h"
+#include "text/text_place.h"
 
-namespace korvan::textio {
+namespace korvan::text {
 
 // exact_real: a real that also keeps the double nearest its text.
 enum class ItemKind : std::uint8_t { integer, real, text, exact_real };
@@ -94,4 +94,4 @@ class FreeFormatReader {
   std::size_t text_length_ = 0;         // the longest text field of the read in progress
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

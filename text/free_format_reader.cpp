@@ -1,15 +1,15 @@
 // The free-format reader: finds values (tokens, quoted texts, nulls,
 // repeats) in records and hands them to the item conversions.
-#include "textio/free_format_reader.h"
+#include "text/free_format_reader.h"
 
 #include <algorithm>
 #include <array>
 #include <limits>
 
-#include "textio/plain_record.h"
-#include "textio/value_conversion.h"
+#include "text/plain_record.h"
+#include "text/value_conversion.h"
 
-namespace korvan::textio {
+namespace korvan::text {
 namespace {
 
 // Character classes, looked up once per character on the hot path.
@@ -326,4 +326,4 @@ IoStatus FreeFormatReader::store(const Item& item, std::string_view value, bool 
   return IoStatus::malformed;
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

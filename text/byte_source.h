@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace korvan::textio {
+namespace korvan::text {
 
 class ByteSource {
  public:
@@ -53,4 +53,4 @@ class MemoryBytes final : public ByteSource {
   std::size_t at_ = 0;
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

@@ -1,7 +1,7 @@
 // Opening the data and reading its text: descriptors read as they are, gzip
 // members inflated one after another as zcat does, the first bytes kept for
 // hints and looked at for a binary start.
-#include "textio/data_source.h"
+#include "text/data_source.h"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
-namespace korvan::textio {
+namespace korvan::text {
 namespace {
 
 constexpr std::array<unsigned char, 2> kGzipMagic = {0x1f, 0x8b};
@@ -322,4 +322,4 @@ std::optional<std::string> looks_compressed_or_binary(std::string_view first_byt
   return std::nullopt;
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

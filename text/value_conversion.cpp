@@ -1,7 +1,7 @@
 // Integer, real and text conversions of free-format values.
-#include "textio/value_conversion.h"
+#include "text/value_conversion.h"
 
-#include "textio/decimal_to_float.h"
+#include "text/decimal_to_float.h"
 
 #include <algorithm>
 #include <bit>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace korvan::textio {
+namespace korvan::text {
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -191,4 +191,4 @@ void convert_text(std::string_view text, std::span<char> field) {
   std::fill(field.begin() + static_cast<std::ptrdiff_t>(n), field.end(), ' ');
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

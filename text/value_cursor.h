@@ -14,12 +14,12 @@
 #include <string>
 #include <string_view>
 
-#include "textio/free_format_reader.h"
-#include "textio/input_unit.h"
-#include "textio/plain_record.h"
-#include "textio/word_tricks.h"
+#include "text/free_format_reader.h"
+#include "text/input_unit.h"
+#include "text/plain_record.h"
+#include "text/word_tricks.h"
 
-namespace korvan::textio {
+namespace korvan::text {
 
 // The first N reals of the last record read at some place of a file, kept
 // with the characters they were read from: a record that starts with the
@@ -243,4 +243,4 @@ class ValueCursor {
   std::array<TextPosition, kMaxValues> positions_{};
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "textio/decimal_to_float.h"
-#include "textio/input_unit.h"
-#include "textio/word_tricks.h"
+#include "text/decimal_to_float.h"
+#include "text/input_unit.h"
+#include "text/word_tricks.h"
 
-namespace korvan::textio {
+namespace korvan::text {
 
 // A plain integer at p: the position after it, or nullptr to go the general way.
 [[gnu::always_inline]] inline const char* parse_plain_integer(const char* p, const char* end, std::int32_t& value) {
@@ -101,4 +101,4 @@ class PlainRecord {
   const char* end_ = nullptr;
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

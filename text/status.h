@@ -1,7 +1,7 @@
 // Outcome of a record input or output operation.
 #pragma once
 
-namespace korvan::textio {
+namespace korvan::text {
 
 enum class IoStatus {
   ok,
@@ -12,4 +12,4 @@ enum class IoStatus {
   too_long,       // a record longer than any entry of a data file can need
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

@@ -10,11 +10,36 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "textio/decimal_digits.h"
-#include "textio/input_unit.h"
-#include "textio/word_tricks.h"
+#include "text/input_unit.h"
+#include "text/word_tricks.h"
 
-namespace korvan::textio {
+namespace korvan::text {
+
+// The powers of ten that a 64-bit integer holds, for joining digit groups.
+// The same table as the number renderer's: reading text does not depend on
+// rendering numbers.
+inline constexpr std::uint64_t kPow10[20] = {
+    1ULL,
+    10ULL,
+    100ULL,
+    1000ULL,
+    10000ULL,
+    100000ULL,
+    1000000ULL,
+    10000000ULL,
+    100000000ULL,
+    1000000000ULL,
+    10000000000ULL,
+    100000000000ULL,
+    1000000000000ULL,
+    10000000000000ULL,
+    100000000000000ULL,
+    1000000000000000ULL,
+    10000000000000000ULL,
+    100000000000000000ULL,
+    1000000000000000000ULL,
+    10000000000000000000ULL,
+};
 
 // Powers of ten that a double holds exactly.
 inline constexpr double kExactPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -215,4 +240,4 @@ inline const char* parse_padded_real(const char* p, const char* end, float& valu
   return padded_real<true>(p, end, value, exact);
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

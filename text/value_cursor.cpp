@@ -1,8 +1,8 @@
 // The value cursor's general way, and where values stand, worked out only
 // when the quick way stops or a fault is asked about.
-#include "textio/value_cursor.h"
+#include "text/value_cursor.h"
 
-namespace korvan::textio {
+namespace korvan::text {
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -81,4 +81,4 @@ TextPosition ValueCursor::failure_position() const {
   return quick_ ? TextPosition{record_line(), record_.size(), {}} : reader_.value_position();
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

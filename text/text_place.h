@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace korvan::textio {
+namespace korvan::text {
 
 // The text of a value as a message shows it: from its first byte to a
 // blank, tab, comma, slash or the line's end, at most 40 bytes, each byte
@@ -34,4 +34,4 @@ struct TextPosition {
   ValueText found;
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

@@ -1,5 +1,5 @@
 // Reading descriptors and memory.
-#include "textio/byte_source.h"
+#include "text/byte_source.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-namespace korvan::textio {
+namespace korvan::text {
 
 DescriptorBytes::~DescriptorBytes() {
   if (owned_ && fd_ >= 0) ::close(fd_);
@@ -35,4 +35,4 @@ std::size_t MemoryBytes::read(char* into, std::size_t room) {
   return n;
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

@@ -13,14 +13,14 @@
 #include <string>
 #include <string_view>
 
-#include "textio/byte_source.h"
-#include "textio/status.h"
+#include "text/byte_source.h"
+#include "text/status.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-namespace korvan::textio {
+namespace korvan::text {
 
 inline constexpr std::size_t kDefaultInputCapacity = std::size_t{1} << 20;
 
@@ -165,4 +165,4 @@ class InputUnit {
   std::size_t record_limit_ = kMaxRecordBytes;
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "textio/byte_source.h"
+#include "text/byte_source.h"
 
-namespace korvan::textio {
+namespace korvan::text {
 
 // How many of the first bytes are kept for hints, and looked at for a binary
 // start in data that are not a regular file.
@@ -92,4 +92,4 @@ class DataSource final : public ByteSource {
 // nullopt for text. Looks at most at the first kHintBytes bytes.
 std::optional<std::string> looks_compressed_or_binary(std::string_view first_bytes);
 
-}  // namespace korvan::textio
+}  // namespace korvan::text

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace korvan::textio {
+namespace korvan::text {
 
 // An integer as Iw renders it, moved to the left and stripped of trailing
 // blanks: "12" for 12 in I9, w asterisks when it does not fit.
@@ -19,4 +19,4 @@ void right_adjust(std::span<char> text);
 void left_adjust(std::span<char> text);
 std::string_view trim_right(std::string_view text);
 
-}  // namespace korvan::textio
+}  // namespace korvan::text
