@@ -10,8 +10,8 @@
 #include <span>
 #include <vector>
 
-#include "driver/shortest_decimal.h"
-#include "textio/fixed_format.h"
+#include "format/fixed_format.h"
+#include "format/shortest_decimal.h"
 
 namespace {
 
@@ -71,12 +71,12 @@ void render_pool(benchmark::State& state, const std::vector<float>& values, Rend
 }
 
 void BM_RenderG12_5_DataValues(benchmark::State& state) {
-  render_pool<12>(state, data_values(), korvan::textio::render_g);
+  render_pool<12>(state, data_values(), korvan::format::render_g);
 }
 BENCHMARK(BM_RenderG12_5_DataValues);
 
 void BM_RenderF15_5_Coordinates(benchmark::State& state) {
-  render_pool<15>(state, coordinates(), korvan::textio::render_f);
+  render_pool<15>(state, coordinates(), korvan::format::render_f);
 }
 BENCHMARK(BM_RenderF15_5_Coordinates);
 
@@ -84,12 +84,12 @@ BENCHMARK(BM_RenderF15_5_Coordinates);
 // coordinates takes the exponent layout, F15.5 of data values mostly the
 // exact path below nine digits.
 void BM_RenderG12_5_Coordinates(benchmark::State& state) {
-  render_pool<12>(state, coordinates(), korvan::textio::render_g);
+  render_pool<12>(state, coordinates(), korvan::format::render_g);
 }
 BENCHMARK(BM_RenderG12_5_Coordinates);
 
 void BM_RenderF15_5_DataValues(benchmark::State& state) {
-  render_pool<15>(state, data_values(), korvan::textio::render_f);
+  render_pool<15>(state, data_values(), korvan::format::render_f);
 }
 BENCHMARK(BM_RenderF15_5_DataValues);
 
@@ -100,7 +100,7 @@ void shortest_pool(benchmark::State& state, const std::vector<Value>& values) {
   char field[32];
   for (auto _ : state) {
     for (const Value value : values) {
-      benchmark::DoNotOptimize(korvan::driver::put_shortest(field, value));
+      benchmark::DoNotOptimize(korvan::format::put_shortest(field, value));
       benchmark::ClobberMemory();
     }
   }

@@ -8,8 +8,8 @@
 
 #include "driver/output_records.h"
 #include "driver/stops.h"
+#include "format/fixed_format.h"
 #include "text/text_helpers.h"
-#include "textio/fixed_format.h"
 
 namespace korvan::driver {
 namespace {
@@ -17,7 +17,7 @@ namespace {
 // The G13.6 rendering of the frequency without its surrounding blanks.
 std::string frequency_text(float frequency) {
   std::string text(15, ' ');
-  textio::render_g(std::span<char>(text).subspan(2), 6, frequency);
+  format::render_g(std::span<char>(text).subspan(2), 6, frequency);
   text::left_adjust(text);
   return std::string(text::trim_right(text));
 }
@@ -26,7 +26,7 @@ void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32
                  char terminator) {
   std::string line = "/  ";
   std::string number(3, ' ');
-  textio::render_i(number, column);
+  format::render_i(number, column);
   line += number;
   line += "  ";
   line += label;

@@ -13,8 +13,8 @@
 
 #include "driver/chunk_pipeline.h"
 #include "driver/output_records.h"
-#include "driver/shortest_decimal.h"
 #include "driver/stops.h"
+#include "format/shortest_decimal.h"
 
 namespace korvan::driver {
 namespace {
@@ -22,7 +22,7 @@ namespace {
 // The longest shortest texts: of a float, see shortest_decimal.h; of a
 // double, sign, 17 significant digits, point and exponent
 // ("-1.2345678901234567e-308").
-constexpr std::size_t kMaxFloatText = kMaxShortestFloat;
+constexpr std::size_t kMaxFloatText = format::kMaxShortestFloat;
 constexpr std::size_t kMaxDoubleText = 24;
 
 // The shortest text that reads back to the same value. Zero of either sign
@@ -34,7 +34,7 @@ char* put_number(char* at, float value) {
     *at = '0';
     return at + 1;
   }
-  return put_shortest(at, value);
+  return format::put_shortest(at, value);
 }
 
 char* put_number(char* at, double value) {
@@ -43,7 +43,7 @@ char* put_number(char* at, double value) {
     *at = '0';
     return at + 1;
   }
-  return put_shortest(at, value);
+  return format::put_shortest(at, value);
 }
 
 // A frequency as a name shows it: the shortest decimal without an exponent
@@ -80,9 +80,9 @@ class CsvRows final : public ChunkedRows {
     // after the last, the room that writing a number may take past its end.
     // (A coordinate's words reach at most kShortestDoubleRoom bytes on,
     // which the height and the line end after it leave.)
-    static_assert(kShortestDoubleRoom <= kMaxDoubleText + 1 + kMaxFloatText + 1);
+    static_assert(format::kShortestDoubleRoom <= kMaxDoubleText + 1 + kMaxFloatText + 1);
     const std::size_t row = 2 * (kMaxDoubleText + 1) + kMaxFloatText + plan_.size() * (kMaxFloatText + 1) + 1;
-    return static_cast<std::size_t>(rows) * row + kShortestFloatRoom;
+    return static_cast<std::size_t>(rows) * row + format::kShortestFloatRoom;
   }
 
   void render(RowChunk& chunk) const override { render_rows(chunk, nullptr); }

@@ -2,8 +2,8 @@
 #include "driver/output_records.h"
 
 #include "driver/stops.h"
+#include "format/fixed_format.h"
 #include "text/text_helpers.h"
-#include "textio/fixed_format.h"
 
 namespace korvan::driver {
 namespace {

@@ -10,8 +10,8 @@
 
 #include "driver/chunk_pipeline.h"
 #include "driver/output_records.h"
+#include "format/fixed_format.h"
 #include "text/text_helpers.h"
-#include "textio/fixed_format.h"
 
 namespace korvan::driver {
 namespace {
@@ -64,15 +64,15 @@ class VaskRows final : public ChunkedRows {
     std::memset(row, ' ', layout_.record_length);
     const auto field = [&](std::size_t f) { return std::span<char>(row + layout_.starts[f], lengths_[f]); };
     const std::span<char> x = field(0);
-    textio::render_f(x, 5, a_.soundx(isound));
+    format::render_f(x, 5, a_.soundx(isound));
     text::right_adjust(x);
     const std::span<char> y = field(1);
-    textio::render_f(y, 5, a_.soundy(isound));
+    format::render_f(y, 5, a_.soundy(isound));
     text::right_adjust(y);
-    textio::render_g_right(field(2), 5, -a_.zt(1, 1, isound));
+    format::render_g_right(field(2), 5, -a_.zt(1, 1, isound));
     for (std::size_t c = 0; c < plan_.size(); ++c) {
       const reader::Datum& datum = a_.prd(1, plan_[c].it, plan_[c].ifreq, isound);
-      textio::render_g_right(field(c + 3), 5, plan_[c].inphase ? datum.inphase : datum.quadrature);
+      format::render_g_right(field(c + 3), 5, plan_[c].inphase ? datum.inphase : datum.quadrature);
     }
     std::memcpy(row + layout_.record_length, kLineEnd.data(), kLineEnd.size());
   }

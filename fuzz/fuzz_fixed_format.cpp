@@ -12,9 +12,9 @@
 #include <cstring>
 #include <string>
 
-#include "driver/shortest_decimal.h"
+#include "format/fixed_format.h"
+#include "format/shortest_decimal.h"
 #include "fuzz/decimal_reference.h"
-#include "textio/fixed_format.h"
 
 namespace {
 
@@ -29,13 +29,13 @@ void compare(const char* descriptor, float value, const std::string& got, const 
 
 std::string rendered_g(float value, int width, int digits) {
   std::string field(static_cast<std::size_t>(width), '?');
-  korvan::textio::render_g(field, digits, value);
+  korvan::format::render_g(field, digits, value);
   return field;
 }
 
 std::string rendered_f(float value, int width, int decimals) {
   std::string field(static_cast<std::size_t>(width), '?');
-  korvan::textio::render_f(field, decimals, value);
+  korvan::format::render_f(field, decimals, value);
   return field;
 }
 
@@ -44,7 +44,7 @@ template <typename Real>
 void compare_shortest(Real value) {
   char got[64];
   char expected[64];
-  const std::string quick(got, korvan::driver::put_shortest(got, value));
+  const std::string quick(got, korvan::format::put_shortest(got, value));
   const std::string reference(expected, std::to_chars(expected, expected + sizeof expected, value).ptr);
   if (quick == reference) return;
   std::fprintf(stderr, "shortest of %.17g: got \"%s\", expected \"%s\"\n", static_cast<double>(value), quick.c_str(),
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(&integer, &bits, sizeof integer);
     for (const int width : {2, 3, 5, 9}) {
       std::string field(static_cast<std::size_t>(width), '?');
-      korvan::textio::render_i(field, integer);
+      korvan::format::render_i(field, integer);
       compare("Iw", static_cast<float>(integer), field, reference_i(integer, width));
     }
 

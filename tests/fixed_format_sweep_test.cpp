@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "format/fixed_format.h"
 #include "tests/test_support.h"
-#include "textio/fixed_format.h"
 
 namespace {
 
@@ -182,13 +182,13 @@ class Sweep {
       std::string actual(static_cast<std::size_t>(layout.width), '?');
       std::string expected;
       if (layout.right_adjusted) {
-        korvan::textio::render_g_right(actual, layout.precision, x);
+        korvan::format::render_g_right(actual, layout.precision, x);
         expected = right_adjusted(reference_g(x, exact, layout.width, layout.precision));
       } else if (layout.general) {
-        korvan::textio::render_g(actual, layout.precision, x);
+        korvan::format::render_g(actual, layout.precision, x);
         expected = reference_g(x, exact, layout.width, layout.precision);
       } else {
-        korvan::textio::render_f(actual, layout.precision, x);
+        korvan::format::render_f(actual, layout.precision, x);
         expected = reference_f(x, exact, layout.width, layout.precision);
       }
       if (actual != expected) record(x, layout, expected, actual);

@@ -11,17 +11,17 @@
 #include <string>
 #include <string_view>
 
+#include "format/fixed_format.h"
 #include "text/text_helpers.h"
-#include "textio/fixed_format.h"
 
 namespace {
 
 using korvan::text::integer_text;
 using korvan::text::left_adjust;
-using korvan::textio::render_a;
-using korvan::textio::render_f;
-using korvan::textio::render_g;
-using korvan::textio::render_i;
+using korvan::format::render_a;
+using korvan::format::render_f;
+using korvan::format::render_g;
+using korvan::format::render_i;
 using korvan::text::right_adjust;
 using korvan::text::trim_right;
 

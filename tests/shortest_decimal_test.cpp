@@ -3,7 +3,7 @@
 // binade where neighbouring floats are closest, the turns between fixed
 // point and the exponent form, a stride through the floats data hold, and
 // doubles as coordinates and as any bit pattern.
-#include "driver/shortest_decimal.h"
+#include "format/shortest_decimal.h"
 
 #include <bit>
 #include <cmath>
@@ -18,7 +18,7 @@
 
 #include "tests/test_support.h"
 
-namespace korvan::driver {
+namespace korvan::format {
 namespace {
 
 template <typename Real>
@@ -140,4 +140,4 @@ TEST(ShortestDecimal, DoublesMatchToChars) {
 }
 
 }  // namespace
-}  // namespace korvan::driver
+}  // namespace korvan::format

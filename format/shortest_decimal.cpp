@@ -6,7 +6,7 @@
 // nine digits of a float or seventeen of a double, and whole numbers too
 // long for the words, whose fixed form shows the value's exact digits, as
 // printf does, rather than the shortest.
-#include "driver/shortest_decimal.h"
+#include "format/shortest_decimal.h"
 
 #include <bit>
 #include <charconv>
@@ -18,9 +18,9 @@
 
 #include <dragonbox/dragonbox.h>
 
-#include "textio/decimal_digits.h"
+#include "format/decimal_digits.h"
 
-namespace korvan::driver {
+namespace korvan::format {
 namespace {
 
 // The longest text of a float or a double.
@@ -97,7 +97,7 @@ template <typename Real, typename UInt>
 [[gnu::noinline]] char* put_laid_out(char* const at, Real value, UInt significand, int exponent) {
   using Digits = decltype(digit_word(significand));
   constexpr int kCapacity = sizeof(Digits);  // one digit a byte
-  if (significand >= textio::kPow10[kCapacity]) {
+  if (significand >= kPow10[kCapacity]) {
     // One digit more than the words hold, a zero unless the value needs
     // them all.
     if (significand % 10 != 0) return std::to_chars(at, at + kMaxText<Real>, value).ptr;
@@ -197,4 +197,4 @@ char* put_shortest(char* at, float value) { return put_shortest_of(at, value); }
 
 char* put_shortest(char* at, double value) { return put_shortest_of(at, value); }
 
-}  // namespace korvan::driver
+}  // namespace korvan::format

@@ -4,13 +4,13 @@
 // shifted by e+t bits; a right shift rounds half up by adding the last bit
 // shifted out. For t < 0 it is m*2^(e+t) divided by 5^-t, which needs a true
 // division. The common cases fit 64 bits; the rest uses 128 or 192 bits.
-#include "textio/decimal_digits.h"
+#include "format/decimal_digits.h"
 
 #include <array>
 #include <bit>
 #include <cstring>
 
-namespace korvan::textio {
+namespace korvan::format {
 namespace {
 
 __extension__ typedef unsigned __int128 u128;
@@ -150,4 +150,4 @@ Rounded round_significant(const BinaryFloat& value, int digits) {
   }
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::format

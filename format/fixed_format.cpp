@@ -1,16 +1,16 @@
 // Field renderers. Real fields take their digits from decimal_digits: at
 // most 9 significant digits of the exact value, rounded once, zeros after.
-#include "textio/fixed_format.h"
+#include "format/fixed_format.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 
+#include "format/decimal_digits.h"
 #include "text/word_tricks.h"
-#include "textio/decimal_digits.h"
 
-namespace korvan::textio {
+namespace korvan::format {
 namespace {
 
 constexpr int kMaxSignificant = 9;
@@ -345,4 +345,4 @@ void render_a(std::span<char> field, std::string_view text) {
   place_right(field, text.data(), text.data() + text.size());
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::format

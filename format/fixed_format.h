@@ -8,7 +8,7 @@
 #include <string_view>
 
 
-namespace korvan::textio {
+namespace korvan::format {
 
 void render_i(std::span<char> field, std::int64_t value);
 void render_f(std::span<char> field, int decimals, float value);
@@ -19,4 +19,4 @@ void render_a(std::span<char> field, std::string_view text);
 // layout leaves behind the number move to the front), in one step.
 void render_g_right(std::span<char> field, int digits, float value);
 
-}  // namespace korvan::textio
+}  // namespace korvan::format

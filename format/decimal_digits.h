@@ -6,7 +6,7 @@
 #include <bit>
 #include <cstdint>
 
-namespace korvan::textio {
+namespace korvan::format {
 
 // A finite float's magnitude as significand times a power of two.
 struct BinaryFloat {
@@ -69,4 +69,4 @@ inline constexpr std::uint64_t kPow10[20] = {
     10000000000000000000ULL,
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::format

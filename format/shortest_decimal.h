@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-namespace korvan::driver {
+namespace korvan::format {
 
 // The longest text: sign, nine digits, point and exponent ("-1.2345678e-38").
 inline constexpr std::size_t kMaxShortestFloat = 15;
@@ -24,4 +24,4 @@ inline constexpr std::size_t kMaxShortestDouble = 24;
 inline constexpr std::size_t kShortestDoubleRoom = 1 + 15 + 1 + 16;
 char* put_shortest(char* at, double value);
 
-}  // namespace korvan::driver
+}  // namespace korvan::format
