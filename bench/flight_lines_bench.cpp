@@ -12,7 +12,7 @@
 #include "bench/line_shares.h"
 #include "bench/survey_generator.h"
 #include "bench/survey_track.h"
-#include "driver/flight_lines.h"
+#include "table/flight_lines.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ Survey track_of(std::uint64_t seed, std::int64_t soundings) {
 void find_lines(benchmark::State& state, const Survey& survey) {
   std::vector<std::int32_t> lines;
   for (auto _ : state) {
-    lines = korvan::driver::find_flight_lines(survey.x, survey.y);
+    lines = korvan::table::find_flight_lines(survey.x, survey.y);
     benchmark::DoNotOptimize(lines.data());
   }
   // Soundings per second; a million of them in 20 ms is 50 M/s.

@@ -14,14 +14,6 @@
 namespace korvan::driver {
 namespace {
 
-// The G13.6 rendering of the frequency without its surrounding blanks.
-std::string frequency_text(float frequency) {
-  std::string text(15, ' ');
-  format::render_g(std::span<char>(text).subspan(2), 6, frequency);
-  text::left_adjust(text);
-  return std::string(text::trim_right(text));
-}
-
 void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32_t column, const std::string& label,
                  char terminator) {
   std::string line = "/  ";
@@ -38,16 +30,11 @@ void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32
 
 }  // namespace
 
-std::string column_label(const DataColumn& column) {
-  return frequency_text(column.frequency) + "Hz, " + column.orientation +
-         (column.inphase ? " orientation, inphase" : " orientation, quadrature");
-}
-
-std::vector<Field> write_column_header(const ColumnPlan& plan, textio::OutputUnit& out, std::string_view file_name) {
+std::vector<Field> write_column_header(const table::ColumnPlan& plan, textio::OutputUnit& out, std::string_view file_name) {
   std::int32_t column = 3;
-  for (const DataColumn& data : plan) {
+  for (const table::DataColumn& data : plan) {
     const char terminator = &data == &plan.back() ? '.' : ';';
-    write_label(out, file_name, ++column, column_label(data), terminator);
+    write_label(out, file_name, ++column, table::column_label(data), terminator);
   }
   try {
     return std::vector<Field>(static_cast<std::size_t>(column - 2));

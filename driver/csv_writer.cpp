@@ -6,10 +6,8 @@
 #include "driver/csv_writer.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <iterator>
-#include <map>
 
 #include "driver/chunk_pipeline.h"
 #include "driver/output_records.h"
@@ -46,31 +44,12 @@ char* put_number(char* at, double value) {
   return format::put_shortest(at, value);
 }
 
-// A frequency as a name shows it: the shortest decimal without an exponent
-// ("100000", not "1e+05").
-std::string frequency_name(float value) {
-  char text[64];
-  return std::string(text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed).ptr);
-}
-
-// How much a column's name says: what it holds, then its transmitter, then
-// its frequency position as well.
-enum class Qualifier { none, transmitter, frequency_and_transmitter };
-
-std::string column_name(const DataColumn& column, Qualifier qualifier) {
-  std::string name = frequency_name(column.frequency) + "Hz_" + column.orientation;
-  name += column.inphase ? "_inphase" : "_quadrature";
-  if (qualifier == Qualifier::frequency_and_transmitter) name += "_f" + std::to_string(column.ifreq);
-  if (qualifier != Qualifier::none) name += "_tx" + std::to_string(column.it);
-  return name;
-}
-
 class CsvRows final : public ChunkedRows {
  public:
-  CsvRows(const reader::SoundingArrays& a, const ColumnPlan& plan, std::span<const double> x_exact,
+  CsvRows(const reader::SoundingArrays& a, const table::ColumnPlan& plan, std::span<const double> x_exact,
           std::span<const double> y_exact, textio::OutputUnit& out, std::string_view file_name)
       : a_(a), plan_(plan), x_exact_(x_exact), y_exact_(y_exact), out_(out), file_name_(file_name) {
-    for (const DataColumn& column : plan) {
+    for (const table::DataColumn& column : plan) {
       places_.push_back({a.prd.linear_index(1, column.it, column.ifreq, 1), column.inphase ? 'q' : 'i', column.inphase});
     }
   }
@@ -165,7 +144,7 @@ class CsvRows final : public ChunkedRows {
   };
 
   const reader::SoundingArrays& a_;
-  const ColumnPlan& plan_;
+  const table::ColumnPlan& plan_;
   std::vector<ColumnPlace> places_;
   const std::span<const double> x_exact_;
   const std::span<const double> y_exact_;
@@ -177,27 +156,11 @@ class CsvRows final : public ChunkedRows {
 
 }  // namespace
 
-std::vector<std::string> csv_column_names(const ColumnPlan& plan) {
-  // Each round qualifies the names that still clash; the last qualifier
-  // names the column's place, which no other column has.
-  std::vector<Qualifier> qualifiers(plan.size(), Qualifier::none);
-  for (const Qualifier next : {Qualifier::transmitter, Qualifier::frequency_and_transmitter}) {
-    std::map<std::string, int> uses;
-    for (std::size_t c = 0; c < plan.size(); ++c) ++uses[column_name(plan[c], qualifiers[c])];
-    for (std::size_t c = 0; c < plan.size(); ++c) {
-      if (uses[column_name(plan[c], qualifiers[c])] > 1) qualifiers[c] = next;
-    }
-  }
-  std::vector<std::string> names = {"x", "y", "height"};
-  for (std::size_t c = 0; c < plan.size(); ++c) names.push_back(column_name(plan[c], qualifiers[c]));
-  return names;
-}
-
-void write_csv(const reader::SoundingArrays& arrays, std::int32_t nsound, const ColumnPlan& plan,
+void write_csv(const reader::SoundingArrays& arrays, std::int32_t nsound, const table::ColumnPlan& plan,
                std::span<const double> x_exact, std::span<const double> y_exact, textio::OutputUnit& out,
                std::string_view file_name) {
   std::string header;
-  for (const std::string& name : csv_column_names(plan)) (header += name) += ',';
+  for (const std::string& name : table::csv_column_names(plan)) (header += name) += ',';
   header.back() = '\n';
   if (out.write_block(header.data(), header.size(), header.size(), record_tag(OutputRecord::header)) !=
       text::IoStatus::ok) {

@@ -29,7 +29,7 @@ struct RowLayout {
 // Rows of one length, so that a chunk goes to the file as one block.
 class VaskRows final : public ChunkedRows {
  public:
-  VaskRows(const reader::SoundingArrays& a, const ColumnPlan& plan, const RowLayout& layout,
+  VaskRows(const reader::SoundingArrays& a, const table::ColumnPlan& plan, const RowLayout& layout,
            const std::vector<std::size_t>& lengths, textio::OutputUnit& out, std::string_view file_name)
       : a_(a), plan_(plan), layout_(layout), lengths_(lengths), out_(out), file_name_(file_name) {}
 
@@ -78,7 +78,7 @@ class VaskRows final : public ChunkedRows {
   }
 
   const reader::SoundingArrays& a_;
-  const ColumnPlan& plan_;
+  const table::ColumnPlan& plan_;
   const RowLayout& layout_;
   const std::vector<std::size_t>& lengths_;  // each field's width
   textio::OutputUnit& out_;
@@ -87,7 +87,7 @@ class VaskRows final : public ChunkedRows {
 
 }  // namespace
 
-void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, const ColumnPlan& plan,
+void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, const table::ColumnPlan& plan,
                 std::vector<Field>& fields_a, textio::OutputUnit& out, std::string_view file_name) {
   if (nsound < 1) return;
   // Every field follows one blank: x and y in 15 characters, then the height

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "driver/column_header.h"
-#include "driver/column_plan.h"
 #include "reader/sounding_arrays.h"
+#include "table/column_plan.h"
 #include "textio/output_unit.h"
 
 namespace korvan::driver {
 
-void write_rows(const reader::SoundingArrays& arrays, std::int32_t nsound, const ColumnPlan& plan,
+void write_rows(const reader::SoundingArrays& arrays, std::int32_t nsound, const table::ColumnPlan& plan,
                 std::vector<Field>& fields_a, textio::OutputUnit& out, std::string_view file_name);
 
 }  // namespace korvan::driver

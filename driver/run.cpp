@@ -11,16 +11,16 @@
 
 #include "console/stop.h"
 #include "driver/column_header.h"
-#include "driver/column_plan.h"
 #include "driver/csv_writer.h"
 #include "driver/output_records.h"
 #include "driver/row_writer.h"
 #include "driver/run_outputs.h"
 #include "driver/stops.h"
-#include "driver/suitability.h"
-#include "driver/warnings.h"
 #include "reader/read_survey.h"
 #include "reader/sounding_arrays.h"
+#include "table/column_plan.h"
+#include "table/suitability.h"
+#include "table/warnings.h"
 #include "text/data_source.h"
 #include "text/free_format_reader.h"
 #include "text/text_helpers.h"
@@ -90,7 +90,7 @@ void write_header_line(textio::OutputUnit& out, std::string_view output, std::st
   if (out.write_record(text, record_tag(kind)) != IoStatus::ok) stop_for_lost_record(out, output);
 }
 
-void write_vask_layout(const reader::SoundingArrays& arrays, std::int32_t nsound, const ColumnPlan& plan,
+void write_vask_layout(const reader::SoundingArrays& arrays, std::int32_t nsound, const table::ColumnPlan& plan,
                        const std::string& data_name, textio::OutputUnit& out, const std::string& output) {
   write_header_line(out, output, "/ Converted from KORVAN file \"" + data_name + "\".", OutputRecord::first_header_line);
   write_header_line(out, output, "/ Column index:", OutputRecord::second_header_line);
@@ -133,12 +133,12 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
     throw;
   }
   warn_of_padding(data, name, options, diagnostics);
-  check_suitability(survey);
+  table::check_suitability(survey);
   const reader::Dimensions dims = survey.dims;
   std::optional<reader::SoundingArrays>& arrays = survey.arrays;
-  const ColumnPlan plan = make_column_plan(*arrays);
+  const table::ColumnPlan plan = table::make_column_plan(*arrays);
   const char* empty_becomes = options.format == OutputFormat::csv ? "left empty" : "written as 0";
-  for (const Warning& warning : find_warnings(name, survey, plan, empty_becomes)) {
+  for (const table::Warning& warning : table::find_warnings(name, survey, plan, empty_becomes)) {
     if (options.strict) estop(warning.message, {warning.stop_line()});
     if (diagnostics != nullptr) diagnostics->line(warning.warning_line());
   }
@@ -147,7 +147,7 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
   std::optional<SurveyPicture> picture;
   if (options.plot_name) {
     picture.emplace(*arrays, plan, name, PictureOrder{*options.plot_name, options.plot_channel, options.plot_line},
-                    LineRule{});
+                    table::LineRule{});
   }
 
   console.write_record("  Writing converted data to file \"" + output + "\".");

@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
-#include "driver/column_plan.h"
 #include "driver/run.h"
 #include "driver/survey_picture.h"
 #include "reader/sounding_arrays.h"
+#include "table/column_plan.h"
 #include "textio/file_identity.h"
 #include "textio/output_file.h"
 #include "textio/output_unit.h"

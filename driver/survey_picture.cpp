@@ -17,7 +17,7 @@ namespace {
 #if KORVAN_HAVE_CAIRO
 class ArraysView : public picture::SurveyView {
  public:
-  ArraysView(const reader::SoundingArrays& a, const ColumnPlan& plan, const std::vector<std::string>& names,
+  ArraysView(const reader::SoundingArrays& a, const table::ColumnPlan& plan, const std::vector<std::string>& names,
              const std::vector<std::int32_t>& lines)
       : a_(a), plan_(plan), names_(names), lines_(lines) {}
 
@@ -32,12 +32,12 @@ class ArraysView : public picture::SurveyView {
   std::int32_t line(std::int64_t i) const override { return lines_[static_cast<std::size_t>(i)]; }
   std::size_t columns() const override { return plan_.size(); }
   picture::ChannelInfo channel(std::size_t column) const override {
-    const DataColumn& c = plan_[column];
+    const table::DataColumn& c = plan_[column];
     return {c.frequency, c.orientation, c.it,
             c.inphase ? picture::Component::inphase : picture::Component::quadrature, names_[column]};
   }
   float value(std::size_t column, std::int64_t i) const override {
-    const DataColumn& c = plan_[column];
+    const table::DataColumn& c = plan_[column];
     const reader::Datum& datum = a_.prd(1, c.it, c.ifreq, i + 1);
     return c.inphase ? datum.inphase : datum.quadrature;
   }
@@ -50,7 +50,7 @@ class ArraysView : public picture::SurveyView {
       for (std::size_t k = 0; k < out.size(); ++k) out[k] = -z[static_cast<std::int64_t>(k) * step];
       return;
     }
-    const DataColumn& c = plan_[*column];
+    const table::DataColumn& c = plan_[*column];
     const reader::Datum* datum = &a_.prd(1, c.it, c.ifreq, first + 1);
     const std::int64_t step = a_.prd.slice();
     for (std::size_t k = 0; k < out.size(); ++k) {
@@ -61,14 +61,14 @@ class ArraysView : public picture::SurveyView {
 
  private:
   const reader::SoundingArrays& a_;
-  const ColumnPlan& plan_;
+  const table::ColumnPlan& plan_;
   const std::vector<std::string>& names_;
   const std::vector<std::int32_t>& lines_;
 };
 #endif
 
-std::vector<std::int32_t> flight_lines(const reader::SoundingArrays& a, const LineRule& rule) {
-  if (!a.soundx_exact.empty()) return find_flight_lines(a.soundx_exact, a.soundy_exact, rule);
+std::vector<std::int32_t> flight_lines(const reader::SoundingArrays& a, const table::LineRule& rule) {
+  if (!a.soundx_exact.empty()) return table::find_flight_lines(a.soundx_exact, a.soundy_exact, rule);
   const auto count = static_cast<std::size_t>(a.dims.nsound);
   std::vector<double> x(count);
   std::vector<double> y(count);
@@ -76,7 +76,7 @@ std::vector<std::int32_t> flight_lines(const reader::SoundingArrays& a, const Li
     x[i] = a.soundx(static_cast<std::int64_t>(i) + 1);
     y[i] = a.soundy(static_cast<std::int64_t>(i) + 1);
   }
-  return find_flight_lines(x, y, rule);
+  return table::find_flight_lines(x, y, rule);
 }
 
 std::string lines_found(std::int32_t count) {
@@ -87,11 +87,11 @@ std::string lines_found(std::int32_t count) {
 
 }  // namespace
 
-SurveyPicture::SurveyPicture(const reader::SoundingArrays& arrays, const ColumnPlan& plan, std::string survey_name,
-                             PictureOrder order, const LineRule& rule)
+SurveyPicture::SurveyPicture(const reader::SoundingArrays& arrays, const table::ColumnPlan& plan, std::string survey_name,
+                             PictureOrder order, const table::LineRule& rule)
     : arrays_(arrays), plan_(plan), path_(std::move(order.path)) {
   // The data columns' names are the CSV header's last ones.
-  const std::vector<std::string> all_names = csv_column_names(plan);
+  const std::vector<std::string> all_names = table::csv_column_names(plan);
   names_.assign(all_names.end() - static_cast<std::ptrdiff_t>(plan.size()), all_names.end());
   request_.survey_name = std::move(survey_name);
   if (order.channel) {

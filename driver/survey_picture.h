@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/column_plan.h"
-#include "driver/flight_lines.h"
 #include "picture/survey_view.h"
 #include "reader/sounding_arrays.h"
+#include "table/column_plan.h"
+#include "table/flight_lines.h"
 
 namespace korvan::driver {
 
@@ -29,8 +29,8 @@ class SurveyPicture {
   // named `order.channel` ("Stop: no column "NAME" to colour the map by.")
   // or no line `order.line` ("Stop: no flight line N to draw."), with the
   // names or lines it has on standard error.
-  SurveyPicture(const reader::SoundingArrays& arrays, const ColumnPlan& plan, std::string survey_name,
-                PictureOrder order, const LineRule& rule);
+  SurveyPicture(const reader::SoundingArrays& arrays, const table::ColumnPlan& plan, std::string survey_name,
+                PictureOrder order, const table::LineRule& rule);
 
   // Draws the picture into the file open for writing on `fd` (left open).
   // nullopt when drawn; else why not, in words.
@@ -38,7 +38,7 @@ class SurveyPicture {
 
  private:
   const reader::SoundingArrays& arrays_;
-  const ColumnPlan& plan_;
+  const table::ColumnPlan& plan_;
   std::string path_;
   std::vector<std::string> names_;  // each data column's CSV name
   std::vector<std::int32_t> lines_;

@@ -1,7 +1,7 @@
 // Flight lines found from the track: hand-made tracks whose lines are known by
 // construction, the degenerate tracks, and realistic surveys from the survey
 // generator, which knows each sounding's true line.
-#include "driver/flight_lines.h"
+#include "table/flight_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include "bench/line_shares.h"
 #include "bench/survey_track.h"
 
-namespace korvan::driver {
+namespace korvan::table {
 namespace {
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
@@ -222,4 +222,4 @@ TEST(FlightLines, MatchTheGeneratorsTrueLines) {
 }
 
 }  // namespace
-}  // namespace korvan::driver
+}  // namespace korvan::table

@@ -10,11 +10,11 @@
 
 #include "console/console.h"
 #include "console/stop.h"
-#include "driver/column_plan.h"
-#include "driver/suitability.h"
-#include "driver/warnings.h"
 #include "reader/read_survey.h"
 #include "reader/sounding_arrays.h"
+#include "table/column_plan.h"
+#include "table/suitability.h"
+#include "table/warnings.h"
 #include "text/data_source.h"
 
 namespace korvan::testing {
@@ -63,11 +63,11 @@ inline ReadingOutcome read_text(std::string text, bool in_pieces = false, const 
   if (in_pieces) options.pieces_from_bytes = 0;
   try {
     outcome.survey = reader::read_survey(data, console, options);
-    driver::check_suitability(outcome.survey);
+    table::check_suitability(outcome.survey);
     const reader::SoundingArrays& arrays = outcome.survey.arrays.value();
     outcome.arrays = stored_values(arrays);
-    const driver::ColumnPlan plan = driver::make_column_plan(arrays);
-    for (const driver::Warning& warning : driver::find_warnings(name, outcome.survey, plan, "written as 0")) {
+    const table::ColumnPlan plan = table::make_column_plan(arrays);
+    for (const table::Warning& warning : table::find_warnings(name, outcome.survey, plan, "written as 0")) {
       outcome.warnings += warning.warning_line() + "\n";
     }
   } catch (const console::FatalStop& stop) {

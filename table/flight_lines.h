@@ -51,7 +51,7 @@
 #include <span>
 #include <vector>
 
-namespace korvan::driver {
+namespace korvan::table {
 
 struct LineRule {
   // A step longer than this (metres, > 0) is a jump; without it, 5 times the
@@ -71,4 +71,4 @@ inline constexpr double kJumpInMedianSteps = 5.0;
 std::vector<std::int32_t> find_flight_lines(std::span<const double> x, std::span<const double> y,
                                             const LineRule& rule = {});
 
-}  // namespace korvan::driver
+}  // namespace korvan::table

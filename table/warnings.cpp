@@ -1,13 +1,11 @@
 // The warnings of a conversion, from what the reading noted on the way: each
 // note counts what it found and keeps the first place.
-#include "driver/warnings.h"
+#include "table/warnings.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "driver/column_header.h"
-
-namespace korvan::driver {
+namespace korvan::table {
 namespace {
 
 // "1 sounding has", "3 soundings have".
@@ -107,4 +105,4 @@ std::vector<Warning> find_warnings(const std::string& name, const reader::Survey
   return warnings;
 }
 
-}  // namespace korvan::driver
+}  // namespace korvan::table

@@ -5,10 +5,10 @@
 
 #include "reader/read_survey.h"
 
-namespace korvan::driver {
+namespace korvan::table {
 
 // Stops with the not-suitable message of the first check that fails, in the
 // checks' fixed order, as the reading found it.
 void check_suitability(const reader::Survey& survey);
 
-}  // namespace korvan::driver
+}  // namespace korvan::table

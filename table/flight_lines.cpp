@@ -3,7 +3,7 @@
 // the track, stretch by stretch, that follows each line from where the track
 // settles to where it turns or jumps off. Step 3: each line's ends are
 // placed where the turns leave it, and the lines are numbered.
-#include "driver/flight_lines.h"
+#include "table/flight_lines.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@
 #include <limits>
 #include <numbers>
 
-namespace korvan::driver {
+namespace korvan::table {
 namespace {
 
 struct Vec {
@@ -307,4 +307,4 @@ std::vector<std::int32_t> find_flight_lines(std::span<const double> x, std::span
   return lines;
 }
 
-}  // namespace korvan::driver
+}  // namespace korvan::table

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "reader/sounding_arrays.h"
 
-namespace korvan::driver {
+namespace korvan::table {
 
 struct DataColumn {
   std::int32_t ifreq;
@@ -26,4 +27,14 @@ using ColumnPlan = std::vector<DataColumn>;
 // holds a component other than b, i or q.
 ColumnPlan make_column_plan(const reader::SoundingArrays& arrays);
 
-}  // namespace korvan::driver
+// A column's label: "900.000Hz, z orientation, inphase", the frequency as
+// G13.6 renders it without its blanks.
+std::string column_label(const DataColumn& column);
+
+// "x", "y", "height", then per data column the frequency, "Hz", the
+// orientation and the component ("900Hz_z_inphase"). Columns that would
+// share a name add their transmitter ("_tx2"), and where that is not enough
+// their frequency position too ("_f3_tx1").
+std::vector<std::string> csv_column_names(const ColumnPlan& plan);
+
+}  // namespace korvan::table

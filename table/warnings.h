@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/column_plan.h"
 #include "reader/read_survey.h"
+#include "table/column_plan.h"
 
-namespace korvan::driver {
+namespace korvan::table {
 
 struct Warning {
   std::string where;    // "NAME:LINE:COLUMN: " or "NAME: "
@@ -30,4 +30,4 @@ struct Warning {
 std::vector<Warning> find_warnings(const std::string& name, const reader::Survey& survey, const ColumnPlan& plan,
                                    std::string_view empty_becomes);
 
-}  // namespace korvan::driver
+}  // namespace korvan::table
