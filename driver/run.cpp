@@ -10,10 +10,6 @@
 #include <variant>
 
 #include "console/stop.h"
-#include "driver/column_header.h"
-#include "driver/csv_writer.h"
-#include "driver/output_records.h"
-#include "driver/row_writer.h"
 #include "driver/run_outputs.h"
 #include "driver/stops.h"
 #include "reader/read_survey.h"
@@ -24,7 +20,11 @@
 #include "text/data_source.h"
 #include "text/free_format_reader.h"
 #include "text/text_helpers.h"
-#include "textio/output_unit.h"
+#include "writers/column_header.h"
+#include "writers/csv_writer.h"
+#include "writers/output_records.h"
+#include "writers/output_unit.h"
+#include "writers/row_writer.h"
 
 namespace korvan::driver {
 namespace {
@@ -86,19 +86,21 @@ void warn_of_padding(const text::DataSource& data, const std::string& name, cons
   if (diagnostics != nullptr) diagnostics->line(name + ": warning: " + text + ", passed over as padding");
 }
 
-void write_header_line(textio::OutputUnit& out, std::string_view output, std::string_view text, OutputRecord kind) {
-  if (out.write_record(text, record_tag(kind)) != IoStatus::ok) stop_for_lost_record(out, output);
+void write_header_line(writers::OutputUnit& out, std::string_view output, std::string_view text,
+                       writers::OutputRecord kind) {
+  if (out.write_record(text, writers::record_tag(kind)) != IoStatus::ok) writers::stop_for_lost_record(out, output);
 }
 
 void write_vask_layout(const reader::SoundingArrays& arrays, std::int32_t nsound, const table::ColumnPlan& plan,
-                       const std::string& data_name, textio::OutputUnit& out, const std::string& output) {
-  write_header_line(out, output, "/ Converted from KORVAN file \"" + data_name + "\".", OutputRecord::first_header_line);
-  write_header_line(out, output, "/ Column index:", OutputRecord::second_header_line);
-  write_header_line(out, output, "/    1  x-coordinate;", OutputRecord::header);
-  write_header_line(out, output, "/    2  y-coordinate;", OutputRecord::header);
-  write_header_line(out, output, "/    3  height (m);", OutputRecord::header);
-  std::vector<Field> fields_a = write_column_header(plan, out, output);
-  write_rows(arrays, nsound, plan, fields_a, out, output);
+                       const std::string& data_name, writers::OutputUnit& out, const std::string& output) {
+  write_header_line(out, output, "/ Converted from KORVAN file \"" + data_name + "\".",
+                    writers::OutputRecord::first_header_line);
+  write_header_line(out, output, "/ Column index:", writers::OutputRecord::second_header_line);
+  write_header_line(out, output, "/    1  x-coordinate;", writers::OutputRecord::header);
+  write_header_line(out, output, "/    2  y-coordinate;", writers::OutputRecord::header);
+  write_header_line(out, output, "/    3  height (m);", writers::OutputRecord::header);
+  std::vector<writers::Field> fields_a = writers::write_column_header(plan, out, output);
+  writers::write_rows(arrays, nsound, plan, fields_a, out, output);
 }
 
 }  // namespace
@@ -151,15 +153,15 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
   }
 
   console.write_record("  Writing converted data to file \"" + output + "\".");
-  textio::OutputUnit out;
+  writers::OutputUnit out;
   outputs.open_rows(out);
   if (options.format == OutputFormat::csv) {
-    write_csv(*arrays, dims.nsound, plan, arrays->soundx_exact, arrays->soundy_exact, out, output);
+    writers::write_csv(*arrays, dims.nsound, plan, arrays->soundx_exact, arrays->soundy_exact, out, output);
   } else {
     write_vask_layout(*arrays, dims.nsound, plan, name, out, output);
   }
   // "Done." only once every byte is in its place (and the picture drawn).
-  if (out.flush() != IoStatus::ok) stop_for_lost_record(out, output);
+  if (out.flush() != IoStatus::ok) writers::stop_for_lost_record(out, output);
   if (picture) outputs.draw_picture(*picture);
   // Putting a file in the place of an older one, and closing one that
   // replaced an older one, can keep the system busy for a while (some file

@@ -21,12 +21,12 @@ struct Output {
   std::string kind;     // "output file", "picture": what the stops call it
   std::string opening;  // "file", "picture": the same in "error opening ... for output"
   bool of_options;      // guarded before reading, replaced when complete
-  std::optional<textio::FileIdentity> identity;
+  std::optional<writers::FileIdentity> identity;
 };
 
 std::string system_text(int error) { return std::error_code(error, std::generic_category()).message(); }
 
-bool same(const std::optional<textio::FileIdentity>& a, const std::optional<textio::FileIdentity>& b) {
+bool same(const std::optional<writers::FileIdentity>& a, const std::optional<writers::FileIdentity>& b) {
   return a && b && *a == *b;
 }
 
@@ -35,17 +35,17 @@ bool same(const std::optional<textio::FileIdentity>& a, const std::optional<text
 }
 
 // Opens an output of the options; stops with the system's reason.
-textio::OutputFile open_or_stop(const std::string& what, const std::string& name) {
-  std::variant<textio::OutputFile, int> opened = textio::open_output_file(name);
+writers::OutputFile open_or_stop(const std::string& what, const std::string& name) {
+  std::variant<writers::OutputFile, int> opened = writers::open_output_file(name);
   if (const int* error = std::get_if<int>(&opened)) stop_opening(what, name, system_text(*error));
-  return std::get<textio::OutputFile>(std::move(opened));
+  return std::get<writers::OutputFile>(std::move(opened));
 }
 
 // The data file as the run reads it. A "-" typed at the prompt names a file
 // called "-".
-std::optional<textio::FileIdentity> data_identity(const std::string& data_name, bool typed_name) {
-  if (data_name == "-" && !typed_name) return textio::identity_of_descriptor(STDIN_FILENO);
-  return textio::identity_of_existing(data_name);
+std::optional<writers::FileIdentity> data_identity(const std::string& data_name, bool typed_name) {
+  if (data_name == "-" && !typed_name) return writers::identity_of_descriptor(STDIN_FILENO);
+  return writers::identity_of_existing(data_name);
 }
 
 }  // namespace
@@ -63,9 +63,9 @@ RunOutputs::RunOutputs(const ConversionOptions& options, const std::string& rows
 
   std::vector<Output> outputs;
   outputs.push_back({rows_name, "output file", "file", rows_of_options_,
-                     to_standard_output ? textio::identity_of_descriptor(STDOUT_FILENO)
-                                        : textio::identity_of_output(rows_name)});
-  if (plot_name_) outputs.push_back({*plot_name_, "picture", "picture", true, textio::identity_of_output(*plot_name_)});
+                     to_standard_output ? writers::identity_of_descriptor(STDOUT_FILENO)
+                                        : writers::identity_of_output(rows_name)});
+  if (plot_name_) outputs.push_back({*plot_name_, "picture", "picture", true, writers::identity_of_output(*plot_name_)});
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const Output& output = outputs[i];
     if (output.of_options && same(output.identity, data_)) {
@@ -79,20 +79,20 @@ RunOutputs::RunOutputs(const ConversionOptions& options, const std::string& rows
   }
   for (const Output& output : outputs) {
     if (!output.of_options || output.name == "-") continue;
-    if (const int error = textio::cannot_open_for_writing(output.name)) {
+    if (const int error = writers::cannot_open_for_writing(output.name)) {
       stop_opening(output.opening, output.name, system_text(error));
     }
   }
 }
 
-void RunOutputs::open_rows(textio::OutputUnit& out) {
+void RunOutputs::open_rows(writers::OutputUnit& out) {
   const auto stop = [&](const std::string& reason) { stop_opening("file", rows_name_, reason); };
   if (rows_name_ == "-") {
-    if (out.attach(STDOUT_FILENO, textio::BrokenPipe::end_process) != text::IoStatus::ok) stop(out.error_text());
+    if (out.attach(STDOUT_FILENO, writers::BrokenPipe::end_process) != text::IoStatus::ok) stop(out.error_text());
     return;
   }
   if (!rows_of_options_) {
-    if (same(textio::identity_of_output(rows_name_), data_)) stop("is the data file");
+    if (same(writers::identity_of_output(rows_name_), data_)) stop("is the data file");
     if (out.open_replacing(rows_name_) != text::IoStatus::ok) stop(out.error_text());
     return;
   }

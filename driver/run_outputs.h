@@ -14,9 +14,9 @@
 #include "driver/survey_picture.h"
 #include "reader/sounding_arrays.h"
 #include "table/column_plan.h"
-#include "textio/file_identity.h"
-#include "textio/output_file.h"
-#include "textio/output_unit.h"
+#include "writers/file_identity.h"
+#include "writers/output_file.h"
+#include "writers/output_unit.h"
 
 namespace korvan::driver {
 
@@ -30,7 +30,7 @@ class RunOutputs {
              bool typed_name);
 
   // Opens the rows file for `out`, after the "Writing converted data" line.
-  void open_rows(textio::OutputUnit& out);
+  void open_rows(writers::OutputUnit& out);
   // Draws the --plot picture, once the rows are written whole. Where it
   // fails, the rows file is put in its place before the run stops.
   void draw_picture(const SurveyPicture& picture);
@@ -41,9 +41,9 @@ class RunOutputs {
   std::string rows_name_;
   bool rows_of_options_;  // -o or --format csv chose the rows file
   std::optional<std::string> plot_name_;
-  std::optional<textio::FileIdentity> data_;
-  std::optional<textio::OutputFile> rows_file_;
-  std::optional<textio::OutputFile> picture_file_;
+  std::optional<writers::FileIdentity> data_;
+  std::optional<writers::OutputFile> rows_file_;
+  std::optional<writers::OutputFile> picture_file_;
 };
 
 }  // namespace korvan::driver

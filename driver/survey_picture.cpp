@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "driver/csv_writer.h"
 #include "driver/stops.h"
+#include "writers/csv_writer.h"
 
 #if KORVAN_HAVE_CAIRO
 #include "picture/picture.h"

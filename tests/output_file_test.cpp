@@ -15,9 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
-#include "textio/output_file.h"
+#include "writers/output_file.h"
 
-namespace korvan::textio {
+namespace korvan::writers {
 namespace {
 
 using testing::ScratchDir;
@@ -81,4 +81,4 @@ TEST(OutputFile, ReplacedWhenCompleteAndOnlyThen) {
 }
 
 }  // namespace
-}  // namespace korvan::textio
+}  // namespace korvan::writers

@@ -20,7 +20,7 @@
 #include "tests/test_support.h"
 #include "text/byte_source.h"
 #include "text/input_unit.h"
-#include "textio/output_unit.h"
+#include "writers/output_unit.h"
 
 namespace korvan::text {
 namespace {
@@ -160,7 +160,7 @@ TEST(InputUnitOpen, ExistenceAndOpenForReading) {
 TEST(OutputUnitRecords, EveryRecordEndsInCrLf) {
   ScratchDir dir;
   {
-    textio::OutputUnit out;
+    writers::OutputUnit out;
     ASSERT_EQ(out.open_replacing(dir.file("vask.out").string()), IoStatus::ok);
     EXPECT_EQ(out.write_record("/ Column index:", 1), IoStatus::ok);
     EXPECT_EQ(out.write_record("", 2), IoStatus::ok);
@@ -181,7 +181,7 @@ TEST(OutputUnitRecords, RecordsLargerThanTheBuffer) {
   ScratchDir dir;
   const std::string big(100, 'b');
   {
-    textio::OutputUnit out(8);
+    writers::OutputUnit out(8);
     ASSERT_EQ(out.open_replacing(dir.file("vask.out").string()), IoStatus::ok);
     EXPECT_EQ(out.write_record("ab", 1), IoStatus::ok);
     EXPECT_EQ(out.write_record(big, 2), IoStatus::ok);
@@ -197,7 +197,7 @@ TEST(OutputUnitOpen, ReplacesAnOlderLongerFileCompletely) {
   for (int n = 0; n < 50; ++n) old += "an old row of the previous run\r\n";
   dir.write("vask.out", old);
   {
-    textio::OutputUnit out;
+    writers::OutputUnit out;
     ASSERT_EQ(out.open_replacing(dir.file("vask.out").string()), IoStatus::ok);
     EXPECT_EQ(dir.read("vask.out"), "");
     EXPECT_EQ(out.write_record("new", 1), IoStatus::ok);
@@ -208,19 +208,19 @@ TEST(OutputUnitOpen, ReplacesAnOlderLongerFileCompletely) {
 TEST(OutputUnitOpen, CreatesAMissingFileAndFailsWhereItCannot) {
   ScratchDir dir;
   {
-    textio::OutputUnit out;
+    writers::OutputUnit out;
     ASSERT_EQ(out.open_replacing(dir.file("vask.out").string()), IoStatus::ok);
   }
   EXPECT_TRUE(dir.exists("vask.out"));
   EXPECT_EQ(dir.read("vask.out"), "");
 
-  textio::OutputUnit in_missing_directory;
+  writers::OutputUnit in_missing_directory;
   EXPECT_EQ(in_missing_directory.open_replacing(dir.file("no/such/vask.out").string()),
             IoStatus::failed);
   if (::geteuid() != 0) {  // permissions do not stop root
     dir.write("readonly.out", "keep\n");
     std::filesystem::permissions(dir.file("readonly.out"), std::filesystem::perms::owner_read);
-    textio::OutputUnit onto_read_only;
+    writers::OutputUnit onto_read_only;
     EXPECT_EQ(onto_read_only.open_replacing(dir.file("readonly.out").string()), IoStatus::failed);
     EXPECT_EQ(dir.read("readonly.out"), "keep\n");
   }
@@ -237,7 +237,7 @@ struct RefusedWrites {
 };
 
 // Writes `count` records and flushes, stopping at the first refusal.
-RefusedWrites write_numbered(textio::OutputUnit& out, int count) {
+RefusedWrites write_numbered(writers::OutputUnit& out, int count) {
   RefusedWrites result;
   for (int n = 1; n <= count + 1; ++n) {
     const IoStatus status =
@@ -256,7 +256,7 @@ TEST(OutputUnitRefused, DiskFullNamesTheFirstRecordLost) {
   std::filesystem::create_symlink("/dev/full", dir.file("vask.out"));
   for (const std::size_t buffer : {std::size_t{1}, std::size_t{16}, std::size_t{25}, std::size_t{1} << 20}) {
     SCOPED_TRACE(buffer);
-    textio::OutputUnit out(buffer);
+    writers::OutputUnit out(buffer);
     ASSERT_EQ(out.open_replacing(dir.file("vask.out").string()), IoStatus::ok);
     const RefusedWrites refused = write_numbered(out, 5);
     EXPECT_NE(refused.first_failed_write, 0);
@@ -280,7 +280,7 @@ RefusedWrites write_numbered_under_size_limit(const std::string& path, std::size
     const rlimit size_limit{limit, limit};
     RefusedWrites result{-1, 0};
     if (::setrlimit(RLIMIT_FSIZE, &size_limit) == 0) {
-      textio::OutputUnit out(buffer);
+      writers::OutputUnit out(buffer);
       if (out.open_replacing(path) == IoStatus::ok) result = write_numbered(out, count);
     }
     const bool sent = ::write(fds[1], &result, sizeof result) == static_cast<ssize_t>(sizeof result);

@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "table/column_plan.h"
-#include "textio/output_unit.h"
+#include "writers/output_unit.h"
 
-namespace korvan::driver {
+namespace korvan::writers {
 
 // One 12-character text per row field: the height, then each data column.
 using Field = std::array<char, 12>;
 
 // Writes one label line per planned column and returns fields_a, sized for
 // the height and every data column.
-std::vector<Field> write_column_header(const table::ColumnPlan& plan, textio::OutputUnit& out, std::string_view file_name);
+std::vector<Field> write_column_header(const table::ColumnPlan& plan, writers::OutputUnit& out, std::string_view file_name);
 
-}  // namespace korvan::driver
+}  // namespace korvan::writers

@@ -1,28 +1,28 @@
 // Record tags: the kind in the top bits, the sounding number below.
-#include "driver/output_records.h"
+#include "writers/output_records.h"
 
-#include "driver/stops.h"
+#include "console/stop.h"
 #include "format/fixed_format.h"
 #include "text/text_helpers.h"
 
-namespace korvan::driver {
+namespace korvan::writers {
 namespace {
 
 constexpr int kKindShift = 48;
 
 }  // namespace
 
-textio::OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t number) {
+writers::OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t number) {
   return (static_cast<std::uint64_t>(kind) << kKindShift) | static_cast<std::uint64_t>(number);
 }
 
-OutputRecord record_kind(textio::OutputUnit::RecordTag tag) { return static_cast<OutputRecord>(tag >> kKindShift); }
+OutputRecord record_kind(writers::OutputUnit::RecordTag tag) { return static_cast<OutputRecord>(tag >> kKindShift); }
 
-std::int64_t record_number(textio::OutputUnit::RecordTag tag) {
+std::int64_t record_number(writers::OutputUnit::RecordTag tag) {
   return static_cast<std::int64_t>(tag & ((std::uint64_t{1} << kKindShift) - 1));
 }
 
-std::string write_failure_message(textio::OutputUnit::RecordTag tag, std::string_view file_name) {
+std::string write_failure_message(writers::OutputUnit::RecordTag tag, std::string_view file_name) {
   const std::string to_file = " to \"" + std::string(file_name) + "\"";
   switch (record_kind(tag)) {
     case OutputRecord::first_header_line:
@@ -39,8 +39,8 @@ std::string write_failure_message(textio::OutputUnit::RecordTag tag, std::string
   return "error writing header" + to_file;
 }
 
-void stop_for_lost_record(const textio::OutputUnit& out, std::string_view file_name) {
-  estop(write_failure_message(out.failed_record(), file_name), {std::string(file_name) + ": " + out.error_text()});
+void stop_for_lost_record(const writers::OutputUnit& out, std::string_view file_name) {
+  console::stop(write_failure_message(out.failed_record(), file_name), {std::string(file_name) + ": " + out.error_text()});
 }
 
-}  // namespace korvan::driver
+}  // namespace korvan::writers

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-namespace korvan::driver {
+namespace korvan::writers {
 
 inline constexpr std::int32_t kRowsPerChunk = 4096;
 
@@ -40,4 +40,4 @@ class ChunkedRows {
 // Renders and writes the rows of soundings 1 to nsound.
 void render_and_write(ChunkedRows& rows, std::int32_t nsound);
 
-}  // namespace korvan::driver
+}  // namespace korvan::writers

@@ -1,6 +1,6 @@
 // The pipeline's threads: the calling one renders and writes, a helper only
 // renders; the first refused write, in file order, stops the run.
-#include "driver/chunk_pipeline.h"
+#include "writers/chunk_pipeline.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-namespace korvan::driver {
+namespace korvan::writers {
 namespace {
 
 // One chunk's room, sized once.
@@ -128,4 +128,4 @@ void render_and_write(ChunkedRows& rows, std::int32_t nsound) {
   pipeline.write_all();
 }
 
-}  // namespace korvan::driver
+}  // namespace korvan::writers

@@ -14,15 +14,15 @@
 
 #include "reader/sounding_arrays.h"
 #include "table/column_plan.h"
-#include "textio/output_unit.h"
+#include "writers/output_unit.h"
 
-namespace korvan::driver {
+namespace korvan::writers {
 
 // Writes the header row and the rows of soundings 1 to nsound. x_exact and
 // y_exact, when they hold every sounding (index 0 for sounding 1), give the
 // coordinates in double precision; when empty, soundx and soundy are written.
 void write_csv(const reader::SoundingArrays& arrays, std::int32_t nsound, const table::ColumnPlan& plan,
-               std::span<const double> x_exact, std::span<const double> y_exact, textio::OutputUnit& out,
+               std::span<const double> x_exact, std::span<const double> y_exact, writers::OutputUnit& out,
                std::string_view file_name);
 
-}  // namespace korvan::driver
+}  // namespace korvan::writers

@@ -3,7 +3,7 @@
 // nothing else. Writing a slot's name happens before it is armed, and the
 // handler reads only armed slots, with unlink() and raise() alone, both
 // async-signal-safe.
-#include "textio/signal_cleanup.h"
+#include "writers/signal_cleanup.h"
 
 #include <array>
 #include <atomic>
@@ -15,7 +15,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
-namespace korvan::textio {
+namespace korvan::writers {
 namespace {
 
 constexpr std::array<int, 3> kEndingSignals = {SIGINT, SIGTERM, SIGHUP};
@@ -100,4 +100,4 @@ SignalsHeld::SignalsHeld() {
 
 SignalsHeld::~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
 
-}  // namespace korvan::textio
+}  // namespace korvan::writers

@@ -1,5 +1,5 @@
 // Buffered record output that remembers where each record ends.
-#include "textio/output_unit.h"
+#include "writers/output_unit.h"
 
 #include <cerrno>
 #include <csignal>
@@ -9,7 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace korvan::textio {
+namespace korvan::writers {
 
 using text::IoStatus;
 
@@ -180,4 +180,4 @@ IoStatus OutputUnit::flush() {
   return write_out();
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::writers

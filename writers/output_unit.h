@@ -12,7 +12,7 @@
 
 #include "text/status.h"
 
-namespace korvan::textio {
+namespace korvan::writers {
 
 // What a write into a pipe whose reader has gone (EPIPE) does: report the
 // failure like any other, or end the process by SIGPIPE, as a filter ends
@@ -86,4 +86,4 @@ class OutputUnit {
   int error_ = 0;
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::writers

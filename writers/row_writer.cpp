@@ -3,17 +3,17 @@
 //
 // Rows are rendered in chunks straight into their final layout; the chunk
 // pipeline shares the rendering between two threads for large files.
-#include "driver/row_writer.h"
+#include "writers/row_writer.h"
 
 #include <cstring>
 #include <string>
 
-#include "driver/chunk_pipeline.h"
-#include "driver/output_records.h"
 #include "format/fixed_format.h"
 #include "text/text_helpers.h"
+#include "writers/chunk_pipeline.h"
+#include "writers/output_records.h"
 
-namespace korvan::driver {
+namespace korvan::writers {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
@@ -30,7 +30,7 @@ struct RowLayout {
 class VaskRows final : public ChunkedRows {
  public:
   VaskRows(const reader::SoundingArrays& a, const table::ColumnPlan& plan, const RowLayout& layout,
-           const std::vector<std::size_t>& lengths, textio::OutputUnit& out, std::string_view file_name)
+           const std::vector<std::size_t>& lengths, writers::OutputUnit& out, std::string_view file_name)
       : a_(a), plan_(plan), layout_(layout), lengths_(lengths), out_(out), file_name_(file_name) {}
 
   std::size_t max_chunk_bytes(std::int32_t rows) const override {
@@ -81,14 +81,14 @@ class VaskRows final : public ChunkedRows {
   const table::ColumnPlan& plan_;
   const RowLayout& layout_;
   const std::vector<std::size_t>& lengths_;  // each field's width
-  textio::OutputUnit& out_;
+  writers::OutputUnit& out_;
   const std::string_view file_name_;
 };
 
 }  // namespace
 
 void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, const table::ColumnPlan& plan,
-                std::vector<Field>& fields_a, textio::OutputUnit& out, std::string_view file_name) {
+                std::vector<Field>& fields_a, writers::OutputUnit& out, std::string_view file_name) {
   if (nsound < 1) return;
   // Every field follows one blank: x and y in 15 characters, then the height
   // and each data column in the width of fields_a's texts. Every row has the
@@ -105,4 +105,4 @@ void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, const tabl
   render_and_write(rows, nsound);
 }
 
-}  // namespace korvan::driver
+}  // namespace korvan::writers

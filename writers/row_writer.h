@@ -5,14 +5,14 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/column_header.h"
 #include "reader/sounding_arrays.h"
 #include "table/column_plan.h"
-#include "textio/output_unit.h"
+#include "writers/column_header.h"
+#include "writers/output_unit.h"
 
-namespace korvan::driver {
+namespace korvan::writers {
 
 void write_rows(const reader::SoundingArrays& arrays, std::int32_t nsound, const table::ColumnPlan& plan,
-                std::vector<Field>& fields_a, textio::OutputUnit& out, std::string_view file_name);
+                std::vector<Field>& fields_a, writers::OutputUnit& out, std::string_view file_name);
 
-}  // namespace korvan::driver
+}  // namespace korvan::writers

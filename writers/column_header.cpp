@@ -1,20 +1,19 @@
 // Label lines: "/", two blanks, the column number (I3), two blanks, the
 // frequency text, "Hz, ", the orientation letter, the component words and
 // ";" or, on the very last line, ".".
-#include "driver/column_header.h"
+#include "writers/column_header.h"
 
 #include <new>
 #include <string>
 
-#include "driver/output_records.h"
-#include "driver/stops.h"
+#include "console/stop.h"
 #include "format/fixed_format.h"
-#include "text/text_helpers.h"
+#include "writers/output_records.h"
 
-namespace korvan::driver {
+namespace korvan::writers {
 namespace {
 
-void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32_t column, const std::string& label,
+void write_label(writers::OutputUnit& out, std::string_view file_name, std::int32_t column, const std::string& label,
                  char terminator) {
   std::string line = "/  ";
   std::string number(3, ' ');
@@ -30,7 +29,7 @@ void write_label(textio::OutputUnit& out, std::string_view file_name, std::int32
 
 }  // namespace
 
-std::vector<Field> write_column_header(const table::ColumnPlan& plan, textio::OutputUnit& out, std::string_view file_name) {
+std::vector<Field> write_column_header(const table::ColumnPlan& plan, writers::OutputUnit& out, std::string_view file_name) {
   std::int32_t column = 3;
   for (const table::DataColumn& data : plan) {
     const char terminator = &data == &plan.back() ? '.' : ';';
@@ -39,8 +38,8 @@ std::vector<Field> write_column_header(const table::ColumnPlan& plan, textio::Ou
   try {
     return std::vector<Field>(static_cast<std::size_t>(column - 2));
   } catch (const std::bad_alloc&) {
-    estop("error allocating space for output fields");
+    console::stop("error allocating space for output fields");
   }
 }
 
-}  // namespace korvan::driver
+}  // namespace korvan::writers

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace korvan::textio {
+namespace korvan::writers {
 
 // A name that the signal handlers remove while this lives; forgotten (not
 // removed) at the end of its life.
@@ -42,4 +42,4 @@ class SignalsHeld {
   sigset_t before_;
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::writers

@@ -2,7 +2,7 @@
 // system has them, linked in through /proc/self/fd at the end; else one
 // named ".NAME.XXXXXX", removed by the signal handlers should a signal end
 // the run. Either is renamed over the file, which replaces it in one step.
-#include "textio/output_file.h"
+#include "writers/output_file.h"
 
 #include <array>
 #include <cerrno>
@@ -12,9 +12,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "textio/file_identity.h"
+#include "writers/file_identity.h"
 
-namespace korvan::textio {
+namespace korvan::writers {
 namespace {
 
 // Tries at a free temporary name; each is one of 62^6.
@@ -160,4 +160,4 @@ int OutputFile::put_in_place() {
   return renamed;
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::writers

@@ -12,7 +12,7 @@
 
 #include <sys/types.h>
 
-namespace korvan::textio {
+namespace korvan::writers {
 
 struct FileIdentity {
   dev_t device = 0;
@@ -37,4 +37,4 @@ std::string final_target(const std::string& name);
 std::string directory_of(std::string_view path);
 std::string final_name_of(std::string_view path);
 
-}  // namespace korvan::textio
+}  // namespace korvan::writers

@@ -1,5 +1,5 @@
 // File identities from stat(), which follows every link on the way.
-#include "textio/file_identity.h"
+#include "writers/file_identity.h"
 
 #include <array>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace korvan::textio {
+namespace korvan::writers {
 namespace {
 
 // As many links as the system follows before it gives up (ELOOP).
@@ -68,4 +68,4 @@ std::optional<FileIdentity> identity_of_descriptor(int fd) {
   return identity_of(info);
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::writers

@@ -11,9 +11,9 @@
 
 #include <sys/stat.h>
 
-#include "textio/signal_cleanup.h"
+#include "writers/signal_cleanup.h"
 
-namespace korvan::textio {
+namespace korvan::writers {
 
 class OutputFile;
 
@@ -70,4 +70,4 @@ class OutputFile {
   std::optional<RemovedOnSignal> removal_;  // while the temporary has a name
 };
 
-}  // namespace korvan::textio
+}  // namespace korvan::writers
