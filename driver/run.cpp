@@ -146,9 +146,10 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
   }
 
   // What the picture is asked to show is checked before the rows file is touched.
-  std::optional<SurveyPicture> picture;
+  std::optional<picture::SurveyPicture> picture;
   if (options.plot_name) {
-    picture.emplace(*arrays, plan, name, PictureOrder{*options.plot_name, options.plot_channel, options.plot_line},
+    picture.emplace(*arrays, plan, name,
+                    picture::PictureOrder{*options.plot_name, options.plot_channel, options.plot_line},
                     table::LineRule{});
   }
 

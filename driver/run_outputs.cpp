@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "driver/stops.h"
-#include "driver/survey_picture.h"
+#include "picture/survey_picture.h"
 
 namespace korvan::driver {
 namespace {
@@ -104,7 +104,7 @@ void RunOutputs::open_rows(writers::OutputUnit& out) {
   if (out.attach(fd) != text::IoStatus::ok) stop(out.error_text());
 }
 
-void RunOutputs::draw_picture(const SurveyPicture& picture) {
+void RunOutputs::draw_picture(const picture::SurveyPicture& picture) {
   if (!plot_name_) return;
   const std::string& name = *plot_name_;
   picture_file_.emplace(open_or_stop("picture", name));

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "driver/run.h"
-#include "driver/survey_picture.h"
+#include "picture/survey_picture.h"
 #include "reader/sounding_arrays.h"
 #include "table/column_plan.h"
 #include "writers/file_identity.h"
@@ -33,7 +33,7 @@ class RunOutputs {
   void open_rows(writers::OutputUnit& out);
   // Draws the --plot picture, once the rows are written whole. Where it
   // fails, the rows file is put in its place before the run stops.
-  void draw_picture(const SurveyPicture& picture);
+  void draw_picture(const picture::SurveyPicture& picture);
   // Puts the rows file, then the picture, in its place.
   void put_in_place();
 

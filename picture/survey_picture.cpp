@@ -1,21 +1,21 @@
 // The sounding arrays as the picture sees a survey, and the checks of what
 // the picture is asked to show.
-#include "driver/survey_picture.h"
+#include "picture/survey_picture.h"
 
 #include <algorithm>
 
-#include "driver/stops.h"
+#include "console/stop.h"
 #include "writers/csv_writer.h"
 
 #if KORVAN_HAVE_CAIRO
 #include "picture/picture.h"
 #endif
 
-namespace korvan::driver {
+namespace korvan::picture {
 namespace {
 
 #if KORVAN_HAVE_CAIRO
-class ArraysView : public picture::SurveyView {
+class ArraysView : public SurveyView {
  public:
   ArraysView(const reader::SoundingArrays& a, const table::ColumnPlan& plan, const std::vector<std::string>& names,
              const std::vector<std::int32_t>& lines)
@@ -31,10 +31,10 @@ class ArraysView : public picture::SurveyView {
   double height(std::int64_t i) const override { return -a_.zt(1, 1, i + 1); }
   std::int32_t line(std::int64_t i) const override { return lines_[static_cast<std::size_t>(i)]; }
   std::size_t columns() const override { return plan_.size(); }
-  picture::ChannelInfo channel(std::size_t column) const override {
+  ChannelInfo channel(std::size_t column) const override {
     const table::DataColumn& c = plan_[column];
     return {c.frequency, c.orientation, c.it,
-            c.inphase ? picture::Component::inphase : picture::Component::quadrature, names_[column]};
+            c.inphase ? Component::inphase : Component::quadrature, names_[column]};
   }
   float value(std::size_t column, std::int64_t i) const override {
     const table::DataColumn& c = plan_[column];
@@ -97,20 +97,20 @@ SurveyPicture::SurveyPicture(const reader::SoundingArrays& arrays, const table::
   if (order.channel) {
     const auto named = std::find(names_.begin(), names_.end(), *order.channel);
     if (*order.channel == "height") {
-      request_.map_colour = picture::PictureRequest::MapColour::height;
+      request_.map_colour = PictureRequest::MapColour::height;
     } else if (named != names_.end()) {
       request_.map_column = static_cast<std::size_t>(named - names_.begin());
     } else {
       std::string known = "height";
       for (const std::string& name : names_) known += ", " + name;
-      estop("no column \"" + *order.channel + "\" to colour the map by", {"--channel: the columns are " + known});
+      console::stop("no column \"" + *order.channel + "\" to colour the map by", {"--channel: the columns are " + known});
     }
   }
   lines_ = flight_lines(arrays, rule);
   if (order.line) {
     const std::int32_t count = lines_.empty() ? 0 : std::max(0, *std::max_element(lines_.begin(), lines_.end()));
     if (*order.line > count) {
-      estop("no flight line " + std::to_string(*order.line) + " to draw", {"--line: " + lines_found(count)});
+      console::stop("no flight line " + std::to_string(*order.line) + " to draw", {"--line: " + lines_found(count)});
     }
     request_.line = order.line;
   }
@@ -118,9 +118,9 @@ SurveyPicture::SurveyPicture(const reader::SoundingArrays& arrays, const table::
 
 #if KORVAN_HAVE_CAIRO
 std::optional<std::string> SurveyPicture::draw(int fd) const {
-  const std::optional<picture::PictureKind> kind = picture::picture_kind(path_);
+  const std::optional<PictureKind> kind = picture_kind(path_);
   if (!kind) return "the name ends in neither .png, .svg nor .pdf";
-  return picture::write_picture(fd, *kind, ArraysView(arrays_, plan_, names_, lines_), request_);
+  return write_picture(fd, *kind, ArraysView(arrays_, plan_, names_, lines_), request_);
 }
 #else
 std::optional<std::string> SurveyPicture::draw(int) const {
@@ -128,4 +128,4 @@ std::optional<std::string> SurveyPicture::draw(int) const {
 }
 #endif
 
-}  // namespace korvan::driver
+}  // namespace korvan::picture

@@ -13,7 +13,7 @@
 #include "table/column_plan.h"
 #include "table/flight_lines.h"
 
-namespace korvan::driver {
+namespace korvan::picture {
 
 // What --plot, --channel and --line ask.
 struct PictureOrder {
@@ -42,7 +42,7 @@ class SurveyPicture {
   std::string path_;
   std::vector<std::string> names_;  // each data column's CSV name
   std::vector<std::int32_t> lines_;
-  picture::PictureRequest request_;
+  PictureRequest request_;
 };
 
-}  // namespace korvan::driver
+}  // namespace korvan::picture
