@@ -80,7 +80,7 @@ RUN_DIR = $(BUILD)/run
 run: build
 	mkdir -p $(RUN_DIR)
 	cp examples/*.prd $(RUN_DIR)/
-	cd $(RUN_DIR) && $(abspath $(BUILD))/driver/korvan2col
+	cd $(RUN_DIR) && $(abspath $(BUILD))/cli/korvan2col
 
 # Converts the bundled multi-frequency survey in a scratch directory, as a
 # user would with the name piped in, and shows what came out. The picture
@@ -96,7 +96,7 @@ demo: build
 	mkdir -p $(DEMO_DIR)
 	cp examples/$(DEMO_SURVEY) $(DEMO_DIR)/
 	@echo "--- console (the name $(DEMO_SURVEY) is piped in$(if $(DEMO_PLOT),; $(DEMO_PLOT)))"
-	@cd $(DEMO_DIR) && echo $(DEMO_SURVEY) | $(abspath $(BUILD))/driver/korvan2col $(DEMO_PLOT)
+	@cd $(DEMO_DIR) && echo $(DEMO_SURVEY) | $(abspath $(BUILD))/cli/korvan2col $(DEMO_PLOT)
 	@echo "--- first lines of $(DEMO_DIR)/vask.out"
 	@head -n 15 $(DEMO_DIR)/vask.out
 	@if [ -f $(DEMO_DIR)/$(DEMO_PICTURE) ]; then \

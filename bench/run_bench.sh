@@ -60,7 +60,7 @@ done
 [[ $runs =~ ^[1-9][0-9]*$ ]] || usage
 build=$(cd "$build" && pwd)
 
-korvan=$build/driver/korvan2col
+korvan=$build/cli/korvan2col
 gen=$build/bench/gen_survey
 for tool in "$korvan" "$gen"; do
   [[ -x $tool ]] || { echo "run_bench: $tool not built (make bench builds it)" >&2; exit 1; }

@@ -18,8 +18,8 @@
 
 #include "console/console.h"
 #include "console/stop.h"
-#include "driver/run.h"
 #include "fuzz/array_limit.h"
+#include "run/run.h"
 #include "text/input_unit.h"
 
 namespace {
@@ -142,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   korvan::console::Console capture(&console);
   korvan::text::InputUnit standard_input;  // not read: the name is given
   try {
-    korvan::driver::run_conversion(standard_input, capture, {.data_name = kDataName});
+    korvan::run::run_conversion(standard_input, capture, {.data_name = kDataName});
   } catch (const korvan::console::FatalStop& stop) {
     const std::string& line = stop.console_line();
     const bool general = starts_with(line, "Stop: ");

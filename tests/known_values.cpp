@@ -18,8 +18,8 @@
 #include "console/console.h"
 #include "console/diagnostics.h"
 #include "console/stop.h"
-#include "driver/run.h"
 #include "fuzz/decimal_reference.h"
+#include "run/run.h"
 #include "tests/test_support.h"
 #include "text/input_unit.h"
 
@@ -469,9 +469,9 @@ struct Converted {
   std::string stop;
 };
 
-Converted convert(const std::filesystem::path& data, const std::filesystem::path& output, driver::OutputFormat format,
+Converted convert(const std::filesystem::path& data, const std::filesystem::path& output, run::OutputFormat format,
                   bool pieces) {
-  driver::ConversionOptions options;
+  run::ConversionOptions options;
   options.data_name = data.string();
   options.output_name = output.string();
   options.format = format;
@@ -482,7 +482,7 @@ Converted convert(const std::filesystem::path& data, const std::filesystem::path
   console::Diagnostics diagnostics(&converted.diagnostics);
   text::InputUnit standard_input;
   try {
-    driver::run_conversion(standard_input, console, options, &diagnostics);
+    run::run_conversion(standard_input, console, options, &diagnostics);
   } catch (const console::FatalStop& stop) {
     converted.stop = stop.console_line();
   }
@@ -613,8 +613,8 @@ KnownValuesTally run_known_values(std::uint64_t first_seed, std::int64_t surveys
     const KnownSurvey survey = generate_known_survey(seed, shape);
     for (const auto& [layout, n] : survey.layouts) tally.layouts[layout] += n;
     dir.write("survey.prd", survey.text);
-    const Converted csv = convert(dir.file("survey.prd"), dir.file("rows.csv"), driver::OutputFormat::csv, pieces);
-    const Converted vask = convert(dir.file("survey.prd"), dir.file("rows.out"), driver::OutputFormat::vask, pieces);
+    const Converted csv = convert(dir.file("survey.prd"), dir.file("rows.csv"), run::OutputFormat::csv, pieces);
+    const Converted vask = convert(dir.file("survey.prd"), dir.file("rows.out"), run::OutputFormat::vask, pieces);
     Comparison c(seed, tally);
     compare_csv(survey, csv, c);
     compare_vask(survey, vask, c);

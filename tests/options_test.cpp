@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/command_line.h"
+#include "cli/command_line.h"
 #include "tests/test_support.h"
 
 namespace korvan::testing {
@@ -32,7 +32,7 @@ std::string dialogue_until_writing(const std::string& data_name, const std::stri
          "\".\n Writing converted data to file \"" + rows_file + "\".\n";
 }
 
-std::string usage_error(const std::string& line) { return "korvan2col: " + line + "\n" + driver::usage_reminder(); }
+std::string usage_error(const std::string& line) { return "korvan2col: " + line + "\n" + cli::usage_reminder(); }
 
 struct OptionCase {
   const char* label;
@@ -72,7 +72,7 @@ TEST(Options, EachOptionAsTheUserSeesIt) {
        usage_error("--format: 'xml' is neither vask nor csv"), 2, ""},
       {"plot name without a known ending", "--plot map.jpg " + kSurvey, "", "",
        usage_error("--plot: 'map.jpg' does not end in .png, .svg or .pdf"), 2, ""},
-      {"--help", "--help " + kSurvey, "", driver::usage_text(), "", 0, ""},
+      {"--help", "--help " + kSurvey, "", cli::usage_text(), "", 0, ""},
   };
   const std::string survey = example_file(kSurvey);
   for (const OptionCase& c : cases) {

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/command_line.h"
+#include "cli/command_line.h"
 #include "picture/picture.h"
 #include "picture/profile_track.h"
 #include "picture/profiles.h"
@@ -448,7 +448,7 @@ TEST(PlotOption, PictureBesideAnUnchangedConversion) {
   const std::string read_lines =
       "Converting from KORVAN predicted data format.\n 120 soundings read from \"survey.prd\".\n";
   const std::string writing = " Writing converted data to file \"vask.out\".\n";
-  const std::string usage = driver::usage_reminder();
+  const std::string usage = cli::usage_reminder();
   const std::string columns =
       "korvan2col: --channel: the columns are height, 900Hz_z_inphase, 900Hz_z_quadrature, 900Hz_x_inphase, "
       "900Hz_x_quadrature, 7200Hz_z_inphase, 7200Hz_y_quadrature, 56000Hz_z_quadrature\n";

@@ -1,7 +1,7 @@
 // Command-line parsing with CLI11. CLI11 collects the options; an argument
 // it does not know is left over and named here, so that an unknown option
 // and a second file name keep their own messages.
-#include "driver/command_line.h"
+#include "cli/command_line.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,7 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
-namespace korvan::driver {
+namespace korvan::cli {
 namespace {
 
 constexpr std::string_view kPlotEndings[] = {".png", ".svg", ".pdf"};
@@ -60,7 +60,7 @@ std::string leftover_error(const std::vector<std::string>& leftovers) {
 
 CommandLine parse_command_line(std::span<char* const> arguments) {
   CommandLine line;
-  ConversionOptions& options = line.options;
+  run::ConversionOptions& options = line.options;
   std::string data_name;
   std::string output_name;
   std::string format = "vask";
@@ -105,7 +105,7 @@ CommandLine parse_command_line(std::span<char* const> arguments) {
   }
   if (data->count() > 0) options.data_name = data_name;
   if (output->count() > 0) options.output_name = output_name;
-  options.format = format == "csv" ? OutputFormat::csv : OutputFormat::vask;
+  options.format = format == "csv" ? run::OutputFormat::csv : run::OutputFormat::vask;
   if (plot->count() > 0) options.plot_name = plot_name;
   // Both say what the picture shows, so they mean nothing without one.
   for (const CLI::Option* picture_option : {channel_option, line_option}) {
@@ -163,4 +163,4 @@ std::string version_text() { return std::string("korvan2col ") + KORVAN_VERSION 
 
 std::string usage_reminder() { return "korvan2col: usage: korvan2col [OPTIONS] [FILE]; korvan2col --help lists them\n"; }
 
-}  // namespace korvan::driver
+}  // namespace korvan::cli

@@ -1,6 +1,6 @@
 // The run's outputs as one list, compared pairwise with the data file and
 // with one another; each kind of output names itself in the stops.
-#include "driver/run_outputs.h"
+#include "run/run_outputs.h"
 
 #include <cerrno>
 #include <system_error>
@@ -10,10 +10,10 @@
 
 #include <unistd.h>
 
-#include "driver/stops.h"
 #include "picture/survey_picture.h"
+#include "run/stops.h"
 
-namespace korvan::driver {
+namespace korvan::run {
 namespace {
 
 struct Output {
@@ -128,4 +128,4 @@ void RunOutputs::put_in_place() {
   }
 }
 
-}  // namespace korvan::driver
+}  // namespace korvan::run

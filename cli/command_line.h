@@ -6,14 +6,14 @@
 #include <span>
 #include <string>
 
-#include "driver/run.h"
+#include "run/run.h"
 
-namespace korvan::driver {
+namespace korvan::cli {
 
 struct CommandLine {
   enum class Action { convert, help, version, usage_error };
   Action action = Action::convert;
-  ConversionOptions options;  // for convert
+  run::ConversionOptions options;  // for convert
   std::string error;          // for usage_error: one line that starts "korvan2col: "
 };
 
@@ -25,4 +25,4 @@ std::string version_text();
 // After the error line of a wrong command line, on standard error.
 std::string usage_reminder();
 
-}  // namespace korvan::driver
+}  // namespace korvan::cli

@@ -7,13 +7,13 @@
 
 #include <unistd.h>
 
+#include "cli/command_line.h"
+#include "cli/standard_streams.h"
 #include "console/console.h"
 #include "console/diagnostics.h"
 #include "console/stop.h"
-#include "driver/command_line.h"
-#include "driver/run.h"
+#include "run/run.h"
 #include "text/input_unit.h"
-#include "textio/standard_streams.h"
 
 namespace {
 
@@ -33,25 +33,25 @@ extern "C" const char* __asan_default_options() { return "allocator_may_return_n
 #endif
 
 int main(int argc, char** argv) {
-  namespace driver = korvan::driver;
+  namespace cli = korvan::cli;
+  namespace run = korvan::run;
   namespace text = korvan::text;
-  namespace textio = korvan::textio;
 
   // Before any file is opened, so that none of them becomes standard
   // output (and gets the dialogue) or standard input.
-  const textio::StandardStreams streams = textio::open_closed_standard_streams();
-  driver::CommandLine command = driver::parse_command_line(std::span<char* const>(argv, argc));
+  const cli::StandardStreams streams = cli::open_closed_standard_streams();
+  cli::CommandLine command = cli::parse_command_line(std::span<char* const>(argv, argc));
   switch (command.action) {
-    case driver::CommandLine::Action::help:
-      print(stdout, driver::usage_text());
+    case cli::CommandLine::Action::help:
+      print(stdout, cli::usage_text());
       return korvan::console::kExitSuccess;
-    case driver::CommandLine::Action::version:
-      print(stdout, driver::version_text());
+    case cli::CommandLine::Action::version:
+      print(stdout, cli::version_text());
       return korvan::console::kExitSuccess;
-    case driver::CommandLine::Action::usage_error:
-      print(stderr, command.error + "\n" + driver::usage_reminder());
+    case cli::CommandLine::Action::usage_error:
+      print(stderr, command.error + "\n" + cli::usage_reminder());
       return kExitUsage;
-    case driver::CommandLine::Action::convert:
+    case cli::CommandLine::Action::convert:
       break;
   }
 
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   text::InputUnit standard_input;
   standard_input.attach(0);
   try {
-    driver::run_conversion(standard_input, console, command.options, &diagnostics);
+    run::run_conversion(standard_input, console, command.options, &diagnostics);
   } catch (const korvan::console::FatalStop& stop) {
     console.write_record(" " + stop.console_line());
     for (const std::string& detail : stop.details()) diagnostics.line(detail);

@@ -10,7 +10,7 @@
 #include "console/diagnostics.h"
 #include "text/input_unit.h"
 
-namespace korvan::driver {
+namespace korvan::run {
 
 // The name typed at the prompt holds at most this many characters.
 inline constexpr std::size_t kNameLength = 99;
@@ -42,4 +42,4 @@ struct ConversionOptions {
 void run_conversion(text::InputUnit& standard_input, console::Console& console,
                     const ConversionOptions& options = {}, console::Diagnostics* diagnostics = nullptr);
 
-}  // namespace korvan::driver
+}  // namespace korvan::run

@@ -1,5 +1,5 @@
 // The run sequence. It owns every piece of data of the run.
-#include "driver/run.h"
+#include "run/run.h"
 
 #include <array>
 #include <cerrno>
@@ -10,10 +10,10 @@
 #include <variant>
 
 #include "console/stop.h"
-#include "driver/run_outputs.h"
-#include "driver/stops.h"
 #include "reader/read_survey.h"
 #include "reader/sounding_arrays.h"
+#include "run/run_outputs.h"
+#include "run/stops.h"
 #include "table/column_plan.h"
 #include "table/suitability.h"
 #include "table/warnings.h"
@@ -26,7 +26,7 @@
 #include "writers/output_unit.h"
 #include "writers/row_writer.h"
 
-namespace korvan::driver {
+namespace korvan::run {
 namespace {
 
 using text::IoStatus;
@@ -179,4 +179,4 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
   out.close();
 }
 
-}  // namespace korvan::driver
+}  // namespace korvan::run

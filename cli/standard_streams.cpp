@@ -1,13 +1,13 @@
 // Descriptors 0, 1 and 2 checked in turn: open() takes the lowest free
 // number, so the one being checked is the one it fills.
-#include "textio/standard_streams.h"
+#include "cli/standard_streams.h"
 
 #include <cerrno>
 
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace korvan::textio {
+namespace korvan::cli {
 namespace {
 
 bool reopen_if_closed(int fd) {
@@ -26,4 +26,4 @@ StandardStreams open_closed_standard_streams() {
   return streams;
 }
 
-}  // namespace korvan::textio
+}  // namespace korvan::cli

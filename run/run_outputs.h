@@ -2,7 +2,7 @@
 // -o names, or standard output) and the --plot picture. None of them may be
 // the data file or another of them, by any name. The outputs that the options
 // choose are checked before anything is read and replace their files only
-// when complete (textio/output_file.h); the plain run's vask.out is opened in
+// when complete (writers/output_file.h); the plain run's vask.out is opened in
 // place when its turn comes, as it always was, and refused there if it is
 // the data file.
 #pragma once
@@ -10,15 +10,15 @@
 #include <optional>
 #include <string>
 
-#include "driver/run.h"
 #include "picture/survey_picture.h"
 #include "reader/sounding_arrays.h"
+#include "run/run.h"
 #include "table/column_plan.h"
 #include "writers/file_identity.h"
 #include "writers/output_file.h"
 #include "writers/output_unit.h"
 
-namespace korvan::driver {
+namespace korvan::run {
 
 class RunOutputs {
  public:
@@ -46,4 +46,4 @@ class RunOutputs {
   std::optional<writers::OutputFile> picture_file_;
 };
 
-}  // namespace korvan::driver
+}  // namespace korvan::run

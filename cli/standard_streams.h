@@ -3,7 +3,7 @@
 // number (a rows file that became standard output would get the dialogue).
 #pragma once
 
-namespace korvan::textio {
+namespace korvan::cli {
 
 struct StandardStreams {
   bool input_closed = false;
@@ -15,4 +15,4 @@ struct StandardStreams {
 // write) and says which were closed.
 StandardStreams open_closed_standard_streams();
 
-}  // namespace korvan::textio
+}  // namespace korvan::cli
