@@ -1,3 +1,7 @@
+// cli/, the top room: the command line (here), the standard streams that a
+// process may be started without, and main, which makes korvan2col. It uses
+// run/, console/ and text/.
+//
 // The command line: the options of a conversion, or --help or --version.
 // CLI11 does the parsing; the texts shown for a wrong command line are the
 // converter's own.

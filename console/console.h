@@ -1,3 +1,7 @@
+// console/, the lowest room: what the user sees besides the files - the
+// console dialogue (here), standard error's diagnostics (diagnostics.h) and
+// the stop that ends a run (stop.h). It uses no other room.
+//
 // Standard output with carriage control: the first character of each record
 // says how the line starts and is not shown. A non-advancing record (the
 // prompt) leaves the line open; the next record first ends it.

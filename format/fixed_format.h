@@ -1,3 +1,7 @@
+// format/: rendering numbers - fixed-width fields (here), exact decimal
+// rounding (decimal_digits.h) and shortest decimals (shortest_decimal.h). It
+// uses text/ alone, for its word tricks.
+//
 // Fixed-width fields: Iw, Fw.d, Gw.d and Aw. Each fills exactly its field
 // (w = the span's size); a value too wide for it gives w asterisks.
 #pragma once

@@ -1,3 +1,9 @@
+// picture/: the --plot picture - the survey seen as the picture needs it
+// and the checks of what is asked (survey_picture.h), the layout and ticks,
+// the map, the profiles and the cairo output, each in its own file. It uses
+// table/, reader/ and console/; without cairo only survey_picture.cpp is
+// built, which then says that no picture can be drawn.
+//
 // The survey picture that --plot draws: a title line, the map of the
 // soundings coloured by one channel, and the profile panels (one per
 // frequency and transmitter, and the height) flight line by flight line or

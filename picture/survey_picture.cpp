@@ -87,8 +87,8 @@ std::string lines_found(std::int32_t count) {
 
 }  // namespace
 
-SurveyPicture::SurveyPicture(const reader::SoundingArrays& arrays, const table::ColumnPlan& plan, std::string survey_name,
-                             PictureOrder order, const table::LineRule& rule)
+SurveyPicture::SurveyPicture(const reader::SoundingArrays& arrays, const table::ColumnPlan& plan,
+                             std::string survey_name, PictureOrder order, const table::LineRule& rule)
     : arrays_(arrays), plan_(plan), path_(std::move(order.path)) {
   // The data columns' names are the CSV header's last ones.
   const std::vector<std::string> all_names = table::csv_column_names(plan);
@@ -103,7 +103,8 @@ SurveyPicture::SurveyPicture(const reader::SoundingArrays& arrays, const table::
     } else {
       std::string known = "height";
       for (const std::string& name : names_) known += ", " + name;
-      console::stop("no column \"" + *order.channel + "\" to colour the map by", {"--channel: the columns are " + known});
+      console::stop("no column \"" + *order.channel + "\" to colour the map by",
+                    {"--channel: the columns are " + known});
     }
   }
   lines_ = flight_lines(arrays, rule);

@@ -1,3 +1,7 @@
+// reader/: the survey reader - the walk of the entries, the dimension scan
+// and the data load, the pieces on threads, the arrays and the faults, all
+// behind the door below. It uses console/ (the stop) and text/.
+//
 // The one door to the reader: a survey read from a data source, or the stop.
 // Behind it, the data are read once, as they arrive: the header, then the
 // soundings, walked by the dimension scan (getdims) and stored by the data

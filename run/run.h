@@ -1,3 +1,7 @@
+// run/: the conversion run, the documented dialogue - the sequence below,
+// its stop (stops.h) and the files it writes (run_outputs.h). It uses
+// console/, text/, reader/, table/, writers/ and picture/.
+//
 // The run sequence: banner, prompt, file name, scan, arrays, load, checks,
 // the rows file with its header, column labels and rows, then "Done.".
 #pragma once

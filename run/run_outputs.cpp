@@ -65,7 +65,9 @@ RunOutputs::RunOutputs(const ConversionOptions& options, const std::string& rows
   outputs.push_back({rows_name, "output file", "file", rows_of_options_,
                      to_standard_output ? writers::identity_of_descriptor(STDOUT_FILENO)
                                         : writers::identity_of_output(rows_name)});
-  if (plot_name_) outputs.push_back({*plot_name_, "picture", "picture", true, writers::identity_of_output(*plot_name_)});
+  if (plot_name_) {
+    outputs.push_back({*plot_name_, "picture", "picture", true, writers::identity_of_output(*plot_name_)});
+  }
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const Output& output = outputs[i];
     if (output.of_options && same(output.identity, data_)) {

@@ -1,5 +1,6 @@
 // The column plan: the one walk over sounding 1's frequencies and
-// transmitters that decides the data columns.
+// transmitters that decides the data columns, and the columns' label and
+// CSV name.
 #include "table/column_plan.h"
 
 #include <charconv>

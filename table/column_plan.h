@@ -1,6 +1,11 @@
+// table/: the table a survey makes - the column plan and the names of its
+// columns (here), the suitability checks, the warnings and the flight lines.
+// It uses reader/, and format/, text/ and console/ for labels and stops.
+//
 // Which frequency, transmitter and component each data column holds,
-// decided once from sounding 1: the column labels and the rows of every
-// output format follow the same plan.
+// decided once from sounding 1, and the names the columns go by: the column
+// labels, the CSV names and the rows of every output format follow the same
+// plan.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,8 @@
+// text/: reading text - where the bytes come from (the data sources here,
+// byte sources, the input unit) and how values are found in them and
+// converted (free-format reading, plain records, value conversion). It uses
+// no other room.
+//
 // The data file as the converter reads it: the name the user gave, opened
 // once, and its text read once from the start as it arrives - a regular file
 // in place, standard input, a pipe, FIFO or device as its bytes come, a

@@ -13,7 +13,7 @@
 namespace korvan::writers {
 namespace {
 
-void write_label(writers::OutputUnit& out, std::string_view file_name, std::int32_t column, const std::string& label,
+void write_label(OutputUnit& out, std::string_view file_name, std::int32_t column, const std::string& label,
                  char terminator) {
   std::string line = "/  ";
   std::string number(3, ' ');
@@ -29,7 +29,7 @@ void write_label(writers::OutputUnit& out, std::string_view file_name, std::int3
 
 }  // namespace
 
-std::vector<Field> write_column_header(const table::ColumnPlan& plan, writers::OutputUnit& out, std::string_view file_name) {
+std::vector<Field> write_column_header(const table::ColumnPlan& plan, OutputUnit& out, std::string_view file_name) {
   std::int32_t column = 3;
   for (const table::DataColumn& data : plan) {
     const char terminator = &data == &plan.back() ? '.' : ';';

@@ -17,6 +17,6 @@ using Field = std::array<char, 12>;
 
 // Writes one label line per planned column and returns fields_a, sized for
 // the height and every data column.
-std::vector<Field> write_column_header(const table::ColumnPlan& plan, writers::OutputUnit& out, std::string_view file_name);
+std::vector<Field> write_column_header(const table::ColumnPlan& plan, OutputUnit& out, std::string_view file_name);
 
 }  // namespace korvan::writers

@@ -47,7 +47,7 @@ char* put_number(char* at, double value) {
 class CsvRows final : public ChunkedRows {
  public:
   CsvRows(const reader::SoundingArrays& a, const table::ColumnPlan& plan, std::span<const double> x_exact,
-          std::span<const double> y_exact, writers::OutputUnit& out, std::string_view file_name)
+          std::span<const double> y_exact, OutputUnit& out, std::string_view file_name)
       : a_(a), plan_(plan), x_exact_(x_exact), y_exact_(y_exact), out_(out), file_name_(file_name) {
     for (const table::DataColumn& column : plan) {
       places_.push_back({a.prd.linear_index(1, column.it, column.ifreq, 1), column.inphase ? 'q' : 'i', column.inphase});
@@ -78,7 +78,7 @@ class CsvRows final : public ChunkedRows {
   // Stops with the message for the first record that the unit lost; a row
   // byte is named by the sounding whose row holds it.
   [[noreturn]] void stop_for_lost_row() const {
-    const writers::OutputUnit::RecordTag tag = out_.failed_record();
+    const OutputUnit::RecordTag tag = out_.failed_record();
     if (record_kind(tag) != OutputRecord::row_byte) stop_for_lost_record(out_, file_name_);
     const std::int64_t byte = record_number(tag);
     const WrittenChunk& written = *std::prev(std::upper_bound(
@@ -148,7 +148,7 @@ class CsvRows final : public ChunkedRows {
   std::vector<ColumnPlace> places_;
   const std::span<const double> x_exact_;
   const std::span<const double> y_exact_;
-  writers::OutputUnit& out_;
+  OutputUnit& out_;
   const std::string_view file_name_;
   std::vector<WrittenChunk> chunks_;  // in file order
   std::int64_t rows_bytes_ = 0;       // handed to the unit so far
@@ -157,7 +157,7 @@ class CsvRows final : public ChunkedRows {
 }  // namespace
 
 void write_csv(const reader::SoundingArrays& arrays, std::int32_t nsound, const table::ColumnPlan& plan,
-               std::span<const double> x_exact, std::span<const double> y_exact, writers::OutputUnit& out,
+               std::span<const double> x_exact, std::span<const double> y_exact, OutputUnit& out,
                std::string_view file_name) {
   std::string header;
   for (const std::string& name : table::csv_column_names(plan)) (header += name) += ',';

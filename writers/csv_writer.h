@@ -22,7 +22,7 @@ namespace korvan::writers {
 // y_exact, when they hold every sounding (index 0 for sounding 1), give the
 // coordinates in double precision; when empty, soundx and soundy are written.
 void write_csv(const reader::SoundingArrays& arrays, std::int32_t nsound, const table::ColumnPlan& plan,
-               std::span<const double> x_exact, std::span<const double> y_exact, writers::OutputUnit& out,
+               std::span<const double> x_exact, std::span<const double> y_exact, OutputUnit& out,
                std::string_view file_name);
 
 }  // namespace korvan::writers

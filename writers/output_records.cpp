@@ -12,17 +12,17 @@ constexpr int kKindShift = 48;
 
 }  // namespace
 
-writers::OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t number) {
+OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t number) {
   return (static_cast<std::uint64_t>(kind) << kKindShift) | static_cast<std::uint64_t>(number);
 }
 
-OutputRecord record_kind(writers::OutputUnit::RecordTag tag) { return static_cast<OutputRecord>(tag >> kKindShift); }
+OutputRecord record_kind(OutputUnit::RecordTag tag) { return static_cast<OutputRecord>(tag >> kKindShift); }
 
-std::int64_t record_number(writers::OutputUnit::RecordTag tag) {
+std::int64_t record_number(OutputUnit::RecordTag tag) {
   return static_cast<std::int64_t>(tag & ((std::uint64_t{1} << kKindShift) - 1));
 }
 
-std::string write_failure_message(writers::OutputUnit::RecordTag tag, std::string_view file_name) {
+std::string write_failure_message(OutputUnit::RecordTag tag, std::string_view file_name) {
   const std::string to_file = " to \"" + std::string(file_name) + "\"";
   switch (record_kind(tag)) {
     case OutputRecord::first_header_line:
@@ -39,8 +39,9 @@ std::string write_failure_message(writers::OutputUnit::RecordTag tag, std::strin
   return "error writing header" + to_file;
 }
 
-void stop_for_lost_record(const writers::OutputUnit& out, std::string_view file_name) {
-  console::stop(write_failure_message(out.failed_record(), file_name), {std::string(file_name) + ": " + out.error_text()});
+void stop_for_lost_record(const OutputUnit& out, std::string_view file_name) {
+  console::stop(write_failure_message(out.failed_record(), file_name),
+                {std::string(file_name) + ": " + out.error_text()});
 }
 
 }  // namespace korvan::writers

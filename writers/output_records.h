@@ -20,15 +20,15 @@ enum class OutputRecord : std::uint64_t {
 };
 
 // A kind and a number (the sounding, or a byte's offset) in one tag.
-writers::OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t number = 0);
-OutputRecord record_kind(writers::OutputUnit::RecordTag tag);
-std::int64_t record_number(writers::OutputUnit::RecordTag tag);
+OutputUnit::RecordTag record_tag(OutputRecord kind, std::int64_t number = 0);
+OutputRecord record_kind(OutputUnit::RecordTag tag);
+std::int64_t record_number(OutputUnit::RecordTag tag);
 
 // The message for a record that did not reach the file `file_name`. A CSV
 // row byte is named by its sounding by the CSV writer, before this.
-std::string write_failure_message(writers::OutputUnit::RecordTag tag, std::string_view file_name);
+std::string write_failure_message(OutputUnit::RecordTag tag, std::string_view file_name);
 
 // Stops with the message for the first record that `out` lost.
-[[noreturn]] void stop_for_lost_record(const writers::OutputUnit& out, std::string_view file_name);
+[[noreturn]] void stop_for_lost_record(const OutputUnit& out, std::string_view file_name);
 
 }  // namespace korvan::writers

@@ -30,7 +30,7 @@ struct RowLayout {
 class VaskRows final : public ChunkedRows {
  public:
   VaskRows(const reader::SoundingArrays& a, const table::ColumnPlan& plan, const RowLayout& layout,
-           const std::vector<std::size_t>& lengths, writers::OutputUnit& out, std::string_view file_name)
+           const std::vector<std::size_t>& lengths, OutputUnit& out, std::string_view file_name)
       : a_(a), plan_(plan), layout_(layout), lengths_(lengths), out_(out), file_name_(file_name) {}
 
   std::size_t max_chunk_bytes(std::int32_t rows) const override {
@@ -81,14 +81,14 @@ class VaskRows final : public ChunkedRows {
   const table::ColumnPlan& plan_;
   const RowLayout& layout_;
   const std::vector<std::size_t>& lengths_;  // each field's width
-  writers::OutputUnit& out_;
+  OutputUnit& out_;
   const std::string_view file_name_;
 };
 
 }  // namespace
 
 void write_rows(const reader::SoundingArrays& a, std::int32_t nsound, const table::ColumnPlan& plan,
-                std::vector<Field>& fields_a, writers::OutputUnit& out, std::string_view file_name) {
+                std::vector<Field>& fields_a, OutputUnit& out, std::string_view file_name) {
   if (nsound < 1) return;
   // Every field follows one blank: x and y in 15 characters, then the height
   // and each data column in the width of fields_a's texts. Every row has the
