@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "console/stop.h"
-#include "writers/csv_writer.h"
 
 #if KORVAN_HAVE_CAIRO
 #include "picture/picture.h"

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <string>
 #include <string_view>
 #include <vector>
 

@@ -8,9 +8,7 @@
 
 #include <cstdint>
 #include <span>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "reader/sounding_arrays.h"
 #include "table/column_plan.h"
