@@ -18,7 +18,7 @@ struct CommandLine {
   enum class Action { convert, help, version, usage_error };
   Action action = Action::convert;
   run::ConversionOptions options;  // for convert
-  std::string error;          // for usage_error: one line that starts "korvan2col: "
+  std::string error;               // for usage_error: one line that starts "korvan2col: "
 };
 
 CommandLine parse_command_line(std::span<char* const> arguments);

@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-
 namespace korvan::format {
 
 void render_i(std::span<char> field, std::int64_t value);

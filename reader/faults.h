@@ -51,8 +51,8 @@ struct Place {
 struct Fault {
   FaultKind kind;
   Place place;
-  text::TextPosition where;                      // the value that failed, or where the file ended
-  text::IoStatus status = text::IoStatus::ok;  // why a read failed
+  text::TextPosition where;                        // the value that failed, or where the file ended
+  text::IoStatus status = text::IoStatus::ok;      // why a read failed
   std::size_t value = 0;                           // which value of the entry, from 0
   std::string comma_joined;                        // a value after the data: "29,7" where a decimal comma split one
 };

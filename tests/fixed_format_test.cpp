@@ -16,12 +16,12 @@
 
 namespace {
 
-using korvan::text::integer_text;
-using korvan::text::left_adjust;
 using korvan::format::render_a;
 using korvan::format::render_f;
 using korvan::format::render_g;
 using korvan::format::render_i;
+using korvan::text::integer_text;
+using korvan::text::left_adjust;
 using korvan::text::right_adjust;
 using korvan::text::trim_right;
 

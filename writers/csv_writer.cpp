@@ -91,7 +91,7 @@ class CsvRows final : public ChunkedRows {
     const auto within = static_cast<std::size_t>(byte - written.start);
     const auto row = std::upper_bound(row_ends.begin(), row_ends.end(), within) - row_ends.begin();
     console::stop(write_failure_message(record_tag(OutputRecord::row, written.first + row), file_name_),
-          {std::string(file_name_) + ": " + out_.error_text()});
+                  {std::string(file_name_) + ": " + out_.error_text()});
   }
 
  private:
