@@ -161,25 +161,28 @@ std::optional<std::string> binary_hint(const text::DataSource& data) {
 std::string sounding_text(std::int64_t isound) { return text::integer_text(isound, 5); }
 std::string index_text(std::int64_t index) { return text::integer_text(index, 2); }
 
+namespace {
+
+// The console line of a fault: one of the structure in the words of the
+// dimension scan, one of a value in those of the data load.
 std::string fault_message(const Fault& fault, std::string_view name) {
-  const bool scan = is_structural(fault.kind);
   const std::string s = sounding_text(fault.place.isound);
-  const std::string loc = location(fault.place, scan ? Words::scan : Words::load, name);
+  const std::string loc = location(fault.place, is_structural(fault.kind) ? Words::scan : Words::load, name);
   switch (fault.kind) {
     case FaultKind::sounding_unreadable:
-      return scan ? "error reading no. of frequencies for sounding " + s : "error reading coordinates of sounding " + s;
+      return "error reading no. of frequencies for sounding " + s;
     case FaultKind::frequency_count_low:
-      return scan ? "no. of frequencies for sounding " + s + " < 1" : "no. of frequencies < 1 for sounding " + s;
+      return "no. of frequencies for sounding " + s + " < 1";
     case FaultKind::frequency_unreadable:
-      return (scan ? "error reading no. of transmitters for " : "error reading ") + loc;
+      return "error reading no. of transmitters for " + loc;
     case FaultKind::transmitter_count_low:
       return "no. of transmitters < 1 for " + loc;
     case FaultKind::transmitter_unreadable:
-      return (scan ? "error reading no. of receivers for " : "error reading Tx height, etc., for ") + loc;
+      return "error reading no. of receivers for " + loc;
     case FaultKind::receiver_count_low:
-      return (scan ? "no. or receivers < 1 for " : "no. of receivers < 1 for ") + loc;
+      return "no. or receivers < 1 for " + loc;
     case FaultKind::receiver_missing:
-      return (scan ? "error skipping data for " : "error reading reveicer info. for ") + loc;
+      return "error skipping data for " + loc;
     case FaultKind::frequency_not_positive:
       return "frequency <= 0 for " + loc;
     case FaultKind::transmitter_orientation:
@@ -198,6 +201,8 @@ std::string fault_message(const Fault& fault, std::string_view name) {
   }
   return {};  // not faults: no stop is made of them
 }
+
+}  // namespace
 
 void stop_at(const Fault& fault, const text::DataSource& data, const std::optional<Fault>& earlier) {
   std::vector<std::string> details = {file_place(data, fault.where) + what_is_wrong(fault, fault.where.found.str()) +

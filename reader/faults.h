@@ -81,10 +81,6 @@ Fault numbered(Fault fault, std::int64_t soundings_before, std::uint64_t lines_b
 [[noreturn]] void stop_at(const Fault& fault, const text::DataSource& data,
                           const std::optional<Fault>& earlier = std::nullopt);
 
-// The console message of a fault: structural ones in the words of the
-// dimension scan, the others in those of the data load.
-std::string fault_message(const Fault& fault, std::string_view name);
-
 // Stops about the data file rather than an entry.
 enum class FileStop {
   missing,             // no such file

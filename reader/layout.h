@@ -41,8 +41,6 @@ struct FirstSounding {
   bool has_receiver(std::int32_t ifreq, std::int32_t it) const {
     return first_receiver[transmitter_index(ifreq, it)] < receivers.size();
   }
-  // Whether every transmitter has one receiver, as a column file needs.
-  bool one_receiver_each() const { return receivers.size() == transmitters.size(); }
   // The largest counts of sounding 1.
   Dimensions extents() const;
 };

@@ -1,5 +1,5 @@
 // Input and output units: how records are cut from the bytes of a source or
-// a pipe, the step back, existence tests and opens, CR LF output, refused
+// a pipe, the step back, opens, CR LF output, refused
 // writes, and how the process ends.
 #include <array>
 #include <csignal>
@@ -133,28 +133,6 @@ TEST(InputUnitRecords, StandardInputPipeFedInSmallPieces) {
   // The unit does not own an attached descriptor.
   EXPECT_NE(::fcntl(pipe_fds[0], F_GETFD), -1);
   ::close(pipe_fds[0]);
-}
-
-TEST(InputUnitOpen, ExistenceAndOpenForReading) {
-  ScratchDir dir;
-  dir.write("data.prd", "1\n");
-  std::filesystem::create_directory(dir.file("folder"));
-  const std::string file = dir.file("data.prd").string();
-  const std::string folder = dir.file("folder").string();
-  const std::string missing = dir.file("missing.prd").string();
-
-  EXPECT_TRUE(file_exists(file));
-  EXPECT_TRUE(file_exists(folder));
-  EXPECT_FALSE(file_exists(missing));
-  EXPECT_FALSE(file_exists(""));
-
-  InputUnit unit;
-  EXPECT_EQ(unit.open(missing), IoStatus::failed);
-  EXPECT_FALSE(unit.is_open());
-  EXPECT_EQ(unit.open(folder), IoStatus::failed);
-  EXPECT_FALSE(unit.is_open());
-  ASSERT_EQ(unit.open(file), IoStatus::ok);
-  EXPECT_EQ(all_records(unit), std::vector<std::string>{"1"});
 }
 
 TEST(OutputUnitRecords, EveryRecordEndsInCrLf) {

@@ -2,16 +2,10 @@
 #include "text/input_unit.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <string>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 
 namespace korvan::text {
 namespace {
@@ -20,50 +14,9 @@ constexpr char kCtrlZ = 26;
 
 }  // namespace
 
-bool file_exists(std::string_view name) {
-  // A NUL would cut the name short and name another file.
-  if (name.find('\0') != std::string_view::npos) return false;
-  struct stat info {};
-  return ::stat(std::string(name).c_str(), &info) == 0;
-}
-
 InputUnit::InputUnit(std::size_t initial_capacity) : initial_capacity_(std::max<std::size_t>(initial_capacity, 1)) {}
 
 InputUnit::~InputUnit() = default;
-
-IoStatus InputUnit::open(std::string_view name) {
-  error_ = EINVAL;
-  if (source_ != nullptr || name.find('\0') != std::string_view::npos) return IoStatus::failed;
-  const std::string path(name);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  error_ = errno;
-  if (fd < 0) return IoStatus::failed;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    error_ = S_ISDIR(info.st_mode) ? EISDIR : errno;
-    ::close(fd);
-    return IoStatus::failed;
-  }
-  // Editors on some systems begin a text file with a byte-order mark.
-  char mark[3] = {};
-  const bool marked = ::pread(fd, mark, sizeof mark, 0) == 3 && mark[0] == '\xEF' && mark[1] == '\xBB' &&
-                      mark[2] == '\xBF';
-  if (marked && ::lseek(fd, sizeof mark, SEEK_SET) < 0) {
-    error_ = errno;
-    ::close(fd);
-    return IoStatus::failed;
-  }
-  owned_ = std::make_unique<DescriptorBytes>(fd, true);
-  attach(*owned_);
-  consumed_ = marked ? sizeof mark : 0;
-  return IoStatus::ok;
-}
-
-std::string InputUnit::error_text() const {
-  if (error_ == 0) return "a line of more than " + std::to_string(kMaxRecordBytes >> 20) + " MiB";
-  if (error_ < 0 && source_ != nullptr) return source_->failure_text();
-  return std::strerror(error_);
-}
 
 void InputUnit::attach(int fd) {
   owned_ = std::make_unique<DescriptorBytes>(fd);
@@ -99,16 +52,6 @@ void InputUnit::attach(const char* data, std::size_t size) {
   read_status_ = IoStatus::ok;
 }
 
-IoStatus InputUnit::close() {
-  if (source_ == nullptr) return IoStatus::failed;
-  owned_.reset();
-  source_ = nullptr;
-  has_last_ = false;
-  error_ = 0;
-  // The buffer is kept: the next reading reuses it.
-  return IoStatus::ok;
-}
-
 // Moves the unread bytes to the front and reads more behind them. The record
 // being delivered is never in front of pos_, so dropping that part is safe.
 IoStatus InputUnit::refill() {
@@ -123,9 +66,9 @@ IoStatus InputUnit::refill() {
     // One line fills the whole buffer: make room for the rest of it, unless
     // it is longer than any entry. If the memory is refused, the input
     // counts as unreadable.
-    if (capacity_ >= record_limit_) return refuse(IoStatus::too_long, 0);
+    if (capacity_ >= record_limit_) return refuse(IoStatus::too_long);
     std::unique_ptr<char[]> bigger(new (std::nothrow) char[capacity_ * 2 + kRecordPadding]());
-    if (!bigger) return refuse(IoStatus::failed, ENOMEM);
+    if (!bigger) return refuse(IoStatus::failed);
     std::memcpy(bigger.get(), buffer_.get(), end_);
     buffer_ = std::move(bigger);
     base_ = buffer_.get();
@@ -135,7 +78,7 @@ IoStatus InputUnit::refill() {
   const std::size_t got = source_->read(fresh, capacity_ - end_);
   std::memset(fresh + got, 0, kRecordPadding);
   if (got == 0) {
-    if (source_->failed()) return refuse(IoStatus::failed, -1);
+    if (source_->failed()) return refuse(IoStatus::failed);
     input_ended_ = true;
     return IoStatus::ok;
   }
@@ -149,10 +92,9 @@ IoStatus InputUnit::refill() {
   return IoStatus::ok;
 }
 
-IoStatus InputUnit::refuse(IoStatus status, int error) {
+IoStatus InputUnit::refuse(IoStatus status) {
   read_error_ = true;
   read_status_ = status;
-  error_ = error;
   return status;
 }
 

@@ -35,9 +35,6 @@ inline constexpr std::size_t kMaxRecordBytes = std::size_t{16} << 20;
 // zeros past the buffer's end, so no run of blanks goes on past them.
 inline constexpr std::size_t kRecordPadding = 32;
 
-// True when the file system has an entry of that name (a directory counts).
-bool file_exists(std::string_view name);
-
 class InputUnit {
  public:
   // The buffer starts at `initial_capacity` bytes (it grows for longer
@@ -47,11 +44,6 @@ class InputUnit {
   InputUnit(const InputUnit&) = delete;
   InputUnit& operator=(const InputUnit&) = delete;
 
-  // Connects an existing regular file for reading; fails for a directory.
-  // A UTF-8 byte-order mark at the start of the file is passed over.
-  IoStatus open(std::string_view name);
-  // Why the last operation that failed failed, in the system's words.
-  std::string error_text() const;
   // Connects an already open descriptor (standard input); it is not closed,
   // and its records may be of any length.
   void attach(int fd);
@@ -61,8 +53,6 @@ class InputUnit {
   // Reads the `size` bytes at `data`, which are followed by kRecordPadding
   // readable bytes; the input ends after them.
   void attach(const char* data, std::size_t size);
-  IoStatus close();
-  bool is_open() const { return source_ != nullptr; }
 
   // The next record, valid until the next call that moves the position,
   // with kRecordPadding readable bytes behind it.
@@ -108,7 +98,7 @@ class InputUnit {
 
  private:
   IoStatus refill();
-  IoStatus refuse(IoStatus status, int error);
+  IoStatus refuse(IoStatus status);
   IoStatus next_record_refilling(std::string_view& record);
   void skip_blank_records_slowly();
 
@@ -161,7 +151,6 @@ class InputUnit {
   bool input_ended_ = false;    // end of file or Ctrl-Z seen
   bool read_error_ = false;
   IoStatus read_status_ = IoStatus::ok;  // what every read gives after a read error
-  int error_ = 0;  // errno of the last failure, 0 for a record too long, -1 for the source's own failure
   std::size_t record_limit_ = kMaxRecordBytes;
 };
 
