@@ -14,7 +14,7 @@
 
 #include "format/fixed_format.h"
 #include "format/shortest_decimal.h"
-#include "fuzz/decimal_reference.h"
+#include "tests/reference/decimal_reference.h"
 
 namespace {
 
@@ -52,16 +52,13 @@ void compare_shortest(Real value) {
   std::abort();
 }
 
-std::string reference_i(std::int32_t value, int width) {
-  const std::string text = std::to_string(value);
-  return korvan::fuzzing::right_aligned(text, width);
-}
+std::string reference_i(std::int32_t value, int width) { return korvan::reference::fitted(std::to_string(value), width); }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using korvan::fuzzing::reference_f;
-  using korvan::fuzzing::reference_g;
+  using korvan::reference::reference_f;
+  using korvan::reference::reference_g;
   for (std::size_t at = 0; at + 4 <= size && at < 64; at += 4) {
     std::uint32_t bits = 0;
     std::memcpy(&bits, data + at, sizeof bits);
@@ -77,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     float value = 0;
     std::memcpy(&value, &bits, sizeof value);
     if (!std::isfinite(value)) continue;
-    const korvan::fuzzing::Exact exact = korvan::fuzzing::exact_decimal(value);
+    const korvan::reference::Exact exact = korvan::reference::exact_decimal(value);
     compare("G12.5", value, rendered_g(value, 12, 5), reference_g(exact, 12, 5));
     compare("G13.6", value, rendered_g(value, 13, 6), reference_g(exact, 13, 6));
     compare("F15.5", value, rendered_f(value, 15, 5), reference_f(exact, 15, 5));

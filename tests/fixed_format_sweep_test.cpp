@@ -1,7 +1,5 @@
-// Sweeps the G12.5, G13.6 and F15.5 renderers against a slow reference kept
-// here that shares nothing with the library: it writes out the exact decimal
-// expansion of each float digit by digit, rounds that digit string, and lays
-// the digits out by the field rules. Sweeps cover every exact tie at the
+// Sweeps the G12.5, G13.6 and F15.5 renderers against the slow exact
+// reference (tests/reference/decimal_reference.h). Sweeps cover every exact tie at the
 // rounding positions, the neighbourhood of every power of ten (where the
 // layout and the digit count change) and random bit patterns.
 #include <gtest/gtest.h>
@@ -19,137 +17,16 @@
 #include <vector>
 
 #include "format/fixed_format.h"
+#include "tests/reference/decimal_reference.h"
 #include "tests/test_support.h"
 
 namespace {
 
-// ------------------------------------------------------------ reference
-
-// A non-negative decimal 0.d1d2d3... times 10^point; d1 is not zero and
-// `digits` is empty for zero.
-struct Decimal {
-  std::string digits;
-  int point = 0;
-};
-
-// n (decimal digits, least significant first) *= factor.
-void multiply(std::vector<std::uint8_t>& n, std::uint32_t factor) {
-  std::uint64_t carry = 0;
-  for (std::uint8_t& digit : n) {
-    const std::uint64_t product = std::uint64_t{digit} * factor + carry;
-    digit = static_cast<std::uint8_t>(product % 10);
-    carry = product / 10;
-  }
-  for (; carry != 0; carry /= 10) n.push_back(static_cast<std::uint8_t>(carry % 10));
-}
-
-// |x| exactly. A finite float is m * 2^e with an integer m; for e < 0 that is
-// m * 5^-e / 10^-e, so its decimal expansion is finite.
-Decimal exact_decimal(float x) {
-  const auto bits = std::bit_cast<std::uint32_t>(x);
-  const std::uint32_t biased = (bits >> 23) & 0xFFU;
-  std::uint32_t m = bits & 0x7FFFFFU;
-  int e = -149;
-  if (biased != 0) {
-    m |= 0x800000U;
-    e = static_cast<int>(biased) - 150;
-  }
-  Decimal out;
-  if (m == 0) return out;
-  std::vector<std::uint8_t> n;
-  for (std::uint32_t rest = m; rest != 0; rest /= 10) n.push_back(static_cast<std::uint8_t>(rest % 10));
-  for (int k = e; k > 0; k -= 16) multiply(n, 1U << std::min(k, 16));
-  for (int k = -e; k > 0; k -= 8) {
-    std::uint32_t power = 1;
-    for (int i = 0; i < std::min(k, 8); ++i) power *= 5;
-    multiply(n, power);
-  }
-  for (auto it = n.rbegin(); it != n.rend(); ++it) out.digits += static_cast<char>('0' + *it);
-  out.point = static_cast<int>(n.size()) + std::min(e, 0);
-  return out;
-}
-
-// x (not zero) rounded to `count` >= 1 significant digits, halves away from
-// zero: the rest is at least half a unit exactly when its first digit is
-// 5 or more.
-Decimal round_significant(const Decimal& x, int count) {
-  const auto n = static_cast<std::size_t>(count);
-  Decimal r{x.digits.substr(0, n), x.point};
-  r.digits.resize(n, '0');
-  if (x.digits.size() > n && x.digits[n] >= '5') {
-    std::size_t i = n;
-    while (i > 0 && r.digits[i - 1] == '9') r.digits[--i] = '0';
-    if (i > 0) {
-      ++r.digits[i - 1];
-    } else {
-      r.digits.insert(r.digits.begin(), '1');
-      r.digits.pop_back();
-      ++r.point;
-    }
-  }
-  return r;
-}
-
-constexpr int kMaxSignificant = 9;
-
-std::string fitted(const std::string& text, int width) {
-  const auto w = static_cast<std::size_t>(width);
-  if (text.size() > w) return std::string(w, '*');
-  return std::string(w - text.size(), ' ') + text;
-}
-
-// Fw.d: |x| * 10^d rounded to an integer, at most 9 significant digits,
-// zeros after them; "" when it rounds to zero.
-std::string fixed_scaled_digits(const Decimal& x, int decimals) {
-  if (x.digits.empty()) return "";
-  const int shown = x.point + decimals;  // digit places up to the last decimal
-  if (shown < 0) return "";
-  if (shown == 0) return x.digits[0] >= '5' ? "1" : "";
-  const Decimal r = round_significant(x, std::min(shown, kMaxSignificant));
-  return r.digits + std::string(static_cast<std::size_t>(r.point + decimals) - r.digits.size(), '0');
-}
-
-std::string reference_f(float x, const Decimal& exact, int width, int decimals) {
-  const std::string scaled = fixed_scaled_digits(exact, decimals);
-  const auto d = static_cast<std::size_t>(decimals);
-  std::string whole;
-  std::string fraction;
-  if (scaled.size() > d) {
-    whole = scaled.substr(0, scaled.size() - d);
-    fraction = scaled.substr(scaled.size() - d);
-  } else {
-    fraction = std::string(d - scaled.size(), '0') + scaled;
-  }
-  const std::string sign = std::signbit(x) && !scaled.empty() ? "-" : "";
-  std::string text = whole + "." + fraction;
-  if (whole.empty() && sign.size() + text.size() < static_cast<std::size_t>(width)) text = "0" + text;
-  return fitted(sign + text, width);
-}
-
-std::string reference_g(float x, const Decimal& exact, int width, int digits) {
-  const int fixed_width = width - 4;
-  const std::string blanks(4, ' ');
-  if (exact.digits.empty()) {
-    return fitted("0." + std::string(static_cast<std::size_t>(digits - 1), '0'), fixed_width) + blanks;
-  }
-  Decimal r = round_significant(exact, std::min(digits, kMaxSignificant));
-  r.digits.resize(static_cast<std::size_t>(digits), '0');
-  const std::string sign = std::signbit(x) ? "-" : "";
-  const int e = r.point;
-  if (e >= 0 && e <= digits) {
-    const auto before = static_cast<std::size_t>(e);
-    std::string text = r.digits.substr(0, before) + "." + r.digits.substr(before);
-    if (e == 0 && sign.size() + text.size() < static_cast<std::size_t>(fixed_width)) text = "0" + text;
-    text = sign + text;
-    if (text.size() > static_cast<std::size_t>(fixed_width)) return std::string(static_cast<std::size_t>(width), '*');
-    return fitted(text, fixed_width) + blanks;
-  }
-  char exponent[16];
-  std::snprintf(exponent, sizeof exponent, "E%c%02d", e < 0 ? '-' : '+', std::abs(e));
-  std::string text = "." + r.digits + exponent;
-  if (sign.size() + text.size() < static_cast<std::size_t>(width)) text = "0" + text;
-  return fitted(sign + text, width);
-}
+using korvan::reference::Exact;
+using korvan::reference::exact_decimal;
+using korvan::reference::reference_f;
+using korvan::reference::reference_g;
+using korvan::reference::right_adjusted;
 
 // ------------------------------------------------------------ comparison
 
@@ -167,29 +44,24 @@ constexpr Layout kLayouts[] = {
     {"G12.5 right-adjusted", true, 12, 5, true},
 };
 
-std::string right_adjusted(std::string text) {
-  const std::size_t used = text.find_last_not_of(' ') + 1;
-  return std::string(text.size() - used, ' ') + text.substr(0, used);
-}
-
 class Sweep {
  public:
   void check(float x) {
     if (!std::isfinite(x)) return;
     ++values_;
-    const Decimal exact = exact_decimal(x);
+    const Exact exact = exact_decimal(x);
     for (const Layout& layout : kLayouts) {
       std::string actual(static_cast<std::size_t>(layout.width), '?');
       std::string expected;
       if (layout.right_adjusted) {
         korvan::format::render_g_right(actual, layout.precision, x);
-        expected = right_adjusted(reference_g(x, exact, layout.width, layout.precision));
+        expected = right_adjusted(reference_g(exact, layout.width, layout.precision));
       } else if (layout.general) {
         korvan::format::render_g(actual, layout.precision, x);
-        expected = reference_g(x, exact, layout.width, layout.precision);
+        expected = reference_g(exact, layout.width, layout.precision);
       } else {
         korvan::format::render_f(actual, layout.precision, x);
-        expected = reference_f(x, exact, layout.width, layout.precision);
+        expected = reference_f(exact, layout.width, layout.precision);
       }
       if (actual != expected) record(x, layout, expected, actual);
     }
@@ -281,12 +153,12 @@ TEST(FixedFormatReference, ReproducesTheDocumentedFields) {
       {1.03125F, "        1.03125", "  1.0313    "},
   };
   for (const Case& c : cases) {
-    const Decimal exact = exact_decimal(c.value);
-    EXPECT_EQ(reference_f(c.value, exact, 15, 5), c.f15_5) << c.value;
-    EXPECT_EQ(reference_g(c.value, exact, 12, 5), c.g12_5) << c.value;
+    const Exact exact = exact_decimal(c.value);
+    EXPECT_EQ(reference_f(exact, 15, 5), c.f15_5) << c.value;
+    EXPECT_EQ(reference_g(exact, 12, 5), c.g12_5) << c.value;
   }
-  EXPECT_EQ(reference_g(2000000.0F, exact_decimal(2000000.0F), 13, 6), " 0.200000E+07");
-  EXPECT_EQ(reference_g(56000.0F, exact_decimal(56000.0F), 13, 6), "  56000.0    ");
+  EXPECT_EQ(reference_g(exact_decimal(2000000.0F), 13, 6), " 0.200000E+07");
+  EXPECT_EQ(reference_g(exact_decimal(56000.0F), 13, 6), "  56000.0    ");
   EXPECT_EQ(exact_decimal(std::numeric_limits<float>::denorm_min()).digits.size(), 105U);
   EXPECT_EQ(exact_decimal(FLT_MAX).digits, "340282346638528859811704183484516925440");
 }

@@ -18,8 +18,8 @@
 #include "console/console.h"
 #include "console/diagnostics.h"
 #include "console/stop.h"
-#include "fuzz/decimal_reference.h"
 #include "run/run.h"
+#include "tests/reference/decimal_reference.h"
 #include "tests/test_support.h"
 #include "text/input_unit.h"
 
@@ -437,24 +437,14 @@ std::string expected_csv_field(const KnownField& field, bool coordinate) {
   return std::string(text, end);
 }
 
-namespace {
-
-// G fields are right-adjusted in the rows: their trailing blanks go in front.
-std::string right_adjusted(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(' ') + 1;
-  return std::string(text.size() - end, ' ') + text.substr(0, end);
-}
-
-}  // namespace
-
 std::string expected_vask_row(const std::vector<KnownField>& row) {
-  using fuzzing::exact_decimal;
+  using reference::exact_decimal;
   const auto single = [](const KnownField& f) { return f.empty ? 0.0F : f.single; };
   std::string text;
   for (std::size_t i = 0; i < row.size(); ++i) {
     text += ' ';
-    text += i < 2 ? fuzzing::reference_f(exact_decimal(single(row[i])), 15, 5)
-                  : right_adjusted(fuzzing::reference_g(exact_decimal(single(row[i])), 12, 5));
+    text += i < 2 ? reference::reference_f(exact_decimal(single(row[i])), 15, 5)
+                  : reference::right_adjusted(reference::reference_g(exact_decimal(single(row[i])), 12, 5));
   }
   return text + "\r\n";
 }
