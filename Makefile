@@ -41,14 +41,17 @@ test-sanitize: packages-test
 
 test: test-plain test-sanitize
 
-# The long checks: the known-values check on thousands of random surveys in
-# every layout, read in one piece and in pieces on threads, and on a few of
-# about 20 MB. SWEEP_ARGS go to the check, for instance
-# SWEEP_ARGS="--surveys 500 --large 1" for a short run.
+# The long checks: the sweeps of reading and rendering numbers (every tie
+# and power of ten of the fixed-width fields, millions of shortest decimals
+# and plain reals), then the known-values check on thousands of random
+# surveys in every layout, read in one piece and in pieces on threads, and
+# on a few of about 20 MB. SWEEP_ARGS go to the known-values check, for
+# instance SWEEP_ARGS="--surveys 500 --large 1" for a short run.
 SWEEP_ARGS ?= --surveys 5000 --large 4
 sweep: packages-test
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_WERROR=ON -DKORVAN_TESTS=ON $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS) --target known_values_sweep
+	cmake --build $(BUILD) -j $(JOBS) --target number_sweep known_values_sweep
+	$(BUILD)/tests/number_sweep
 	$(BUILD)/tests/known_values_sweep $(SWEEP_ARGS)
 
 # The big-survey benchmark: korvan2col next to cat and wc -l, --format csv
