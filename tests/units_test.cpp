@@ -1,6 +1,6 @@
 // Input and output units: how records are cut from the bytes of a source or
-// a pipe, the step back, opens, CR LF output, refused
-// writes, and how the process ends.
+// a pipe, the step back, opening the rows file, CR LF output and refused
+// writes.
 #include <array>
 #include <csignal>
 #include <cstdint>
@@ -90,10 +90,11 @@ TEST(InputUnitRecords, LineLongerThanTheInitialBuffer) {
   EXPECT_EQ(unit.next_record(record), IoStatus::end_of_file);
 }
 
-// Many lines, so that some cross the point where the buffer is refilled:
-// every one read, stepped back over and read again must come back whole.
+// Many lines through a small buffer, so that many cross the point where it
+// is refilled: every one read, stepped back over and read again must come
+// back whole.
 TEST(InputUnitRecords, StepBackAfterEveryRecordAcrossBufferRefills) {
-  const int count = testing::kSanitized ? 60'000 : 150'000;
+  const int count = 5000;
   std::string contents;
   std::vector<std::string> lines;
   for (int n = 0; n < count; ++n) {
@@ -101,7 +102,7 @@ TEST(InputUnitRecords, StepBackAfterEveryRecordAcrossBufferRefills) {
     contents += lines.back() + (n % 3 == 0 ? "\r\n" : "\n");
   }
   MemoryBytes bytes(contents);
-  InputUnit unit;
+  InputUnit unit(64);
   unit.attach(bytes);
   std::string_view record;
   for (int n = 0; n < count; ++n) {
@@ -299,50 +300,6 @@ TEST(OutputUnitRefused, FileSizeLimitNamesTheFirstRecordNotCompletelyWritten) {
       for (int n = 1; n <= 5; ++n) expected += numbered_record(n) + "\r\n";
       EXPECT_EQ(dir.read("vask.out"), expected.substr(0, c.limit));
     }
-  }
-}
-
-// A completed run exits with 0; a run that stops with a message exits with 1,
-// so that scripts can tell a failure from a success.
-TEST(EndToEnd, ExitStatusTellsDoneFromAStop) {
-  ScratchDir dir;
-  dir.write("data.prd",
-            "1\n100.0 200.0 1\n110.0 1\n1.0 -30.0 z 1\n1.0 10.0 0.0 -30.0 z 1 b 120.5 -40.25\n");
-  const testing::RunResult done = testing::run_converter(dir.path(), "data.prd\n");
-  EXPECT_NE(done.out.find("\nDone.\n"), std::string::npos) << done.out;
-  EXPECT_EQ(done.exit_status, 0);
-
-  for (const std::string_view input : {"", "missing.prd\n"}) {
-    SCOPED_TRACE(input);
-    const testing::RunResult stopped = testing::run_converter(dir.path(), input);
-    EXPECT_NE(stopped.out.find("\nStop: "), std::string::npos) << stopped.out;
-    EXPECT_EQ(stopped.exit_status, 1);
-  }
-}
-
-// The data file's line ends and a trailing Ctrl-Z do not change the result.
-TEST(EndToEnd, LineEndsOfTheDataFileDoNotChangeTheOutput) {
-  const std::vector<std::string> lines = {"1", "100.0 200.0 1", "110.0 1", "1.0 -30.0 z 1",
-                                          "1.0 10.0 0.0 -30.0 z 1 b 120.5 -40.25"};
-  const auto join = [&](std::string_view end, std::string_view last_end) {
-    std::string text;
-    for (std::size_t n = 0; n < lines.size(); ++n) text += lines[n] + std::string(n + 1 < lines.size() ? end : last_end);
-    return text;
-  };
-  const std::string variants[] = {join("\r\n", "\r\n"), join("\n", ""), join("\r\n", ""),
-                                  join("\n", "\n\x1a"), join("\n", "\x1a" "garbage\n2\n")};
-  ScratchDir reference_dir;
-  reference_dir.write("data.prd", join("\n", "\n"));
-  const testing::RunResult reference = testing::run_converter(reference_dir.path(), "data.prd\n");
-  const std::string expected = reference_dir.read("vask.out");
-  ASSERT_NE(reference.out.find("\nDone.\n"), std::string::npos) << reference.out;
-  ASSERT_FALSE(expected.empty());
-  for (const std::string& contents : variants) {
-    ScratchDir dir;
-    dir.write("data.prd", contents);
-    const testing::RunResult run = testing::run_converter(dir.path(), "data.prd\n");
-    EXPECT_EQ(run.out, reference.out);
-    EXPECT_EQ(dir.read("vask.out"), expected);
   }
 }
 
