@@ -59,50 +59,33 @@ struct SizedRealCase {
   const char* expected;
 };
 
-// ---------------------------------------------------------------- F15.5
+// ---------------------------------------------------------------- Fw.d
 
-TEST(FixedPointField, CoordinateFieldsOfFifteenWithFiveDecimals) {
-  const RealCase cases[] = {
-      {1234.5F, "     1234.50000"},
-      {-0.25F, "       -0.25000"},
-      {0.0F, "        0.00000"},
-      {-0.0F, "        0.00000"},
-      {-0.000004F, "        0.00000"},
-      {512345.59375F, "   512345.59400"},
-      {1.0e10F, "***************"},
-      {6543210.5F, "  6543210.50000"},
-      {-1.0e9F, "***************"},
-      {-50.25F, "      -50.25000"},
-      {100.0F, "      100.00000"},
-      {200.0F, "      200.00000"},
-      // The 4-byte value nearest to 1234.56 is 1234.56005859375.
-      {1234.56F, "     1234.56006"},
-      {123456.7890625F, "   123456.78900"},
-  };
-  for (const RealCase& c : cases) {
-    EXPECT_EQ(f_field(c.value, 15, 5), c.expected) << "value " << c.value;
-  }
-}
-
-TEST(FixedPointField, NeverShowsMoreThanNineSignificantDigits) {
-  const RealCase cases[] = {
-      {99999.9921875F, "    99999.99220"},     // largest float below 1e5
-      {9999.9990234375F, "     9999.99902"},  // nine digits shown: all exact
-      {123456792.0F, "123456792.00000"},      // nearest to 123456789; fills the field
-      {16777216.0F, " 16777216.00000"},
-      {1234567936.0F, "***************"},
-      {10000.0F, "    10000.00000"},  // ten digit places, the tenth a zero
-  };
-  for (const RealCase& c : cases) {
-    EXPECT_EQ(f_field(c.value, 15, 5), c.expected) << "value " << c.value;
-  }
-}
-
-TEST(FixedPointField, RoundsOnceFromTheExactValueHalvesAwayFromZero) {
+// F15.5 is the coordinates' field; the others show the rules at their edges.
+TEST(FixedPointField, RoundedOnceFromTheExactValue) {
   const SizedRealCase cases[] = {
-      {0.015625F, 15, 5, "        0.01563"},  // 1/64: an exact tie at the 6th decimal
+      {1234.5F, 15, 5, "     1234.50000"},
+      {-0.25F, 15, 5, "       -0.25000"},
+      {0.0F, 15, 5, "        0.00000"},
+      {-0.0F, 15, 5, "        0.00000"},
+      {-0.000004F, 15, 5, "        0.00000"},
+      {512345.59375F, 15, 5, "   512345.59400"},
+      {6543210.5F, 15, 5, "  6543210.50000"},
+      {1.0e10F, 15, 5, "***************"},
+      {-1.0e9F, 15, 5, "***************"},
+      // The 4-byte value nearest to 1234.56 is 1234.56005859375.
+      {1234.56F, 15, 5, "     1234.56006"},
+      {123456.7890625F, 15, 5, "   123456.78900"},
+      // Never more than nine significant digits, zeros after them.
+      {99999.9921875F, 15, 5, "    99999.99220"},  // largest float below 1e5
+      {9999.9990234375F, 15, 5, "     9999.99902"},
+      {123456792.0F, 15, 5, "123456792.00000"},  // nearest to 123456789; fills the field
+      {16777216.0F, 15, 5, " 16777216.00000"},
+      {1234567936.0F, 15, 5, "***************"},
+      {10000.0F, 15, 5, "    10000.00000"},  // ten digit places, the tenth a zero
+      // Exact ties go away from zero.
+      {0.015625F, 15, 5, "        0.01563"},  // 1/64: a tie at the 6th decimal
       {-0.015625F, 15, 5, "       -0.01563"},
-      {0.046875F, 15, 5, "        0.04688"},
       {2.5F, 5, 0, "   3."},
       {-2.5F, 5, 0, "  -3."},
       {0.5F, 5, 0, "   1."},
@@ -112,20 +95,10 @@ TEST(FixedPointField, RoundsOnceFromTheExactValueHalvesAwayFromZero) {
       {2.675F, 8, 2, "    2.67"},
       // -5e-6 is held as -4.99999987e-6: below the tie, so zero and unsigned.
       {-5.0e-6F, 15, 5, "        0.00000"},
-      {1.0e-5F, 15, 5, "        0.00001"},
       {-1.0e-5F, 15, 5, "       -0.00001"},
-  };
-  for (const SizedRealCase& c : cases) {
-    EXPECT_EQ(f_field(c.value, c.width, c.precision), c.expected)
-        << "F" << c.width << "." << c.precision << " of " << c.value;
-  }
-}
-
-TEST(FixedPointField, LeadingZeroOnlyWhenThereIsRoom) {
-  const SizedRealCase cases[] = {
+      // The leading zero only where there is room.
       {0.25F, 7, 5, "0.25000"},
       {0.25F, 6, 5, ".25000"},
-      {-0.25F, 8, 5, "-0.25000"},
       {-0.25F, 7, 5, "-.25000"},
       {-0.25F, 6, 5, "******"},
       {0.0F, 6, 5, ".00000"},
@@ -139,67 +112,47 @@ TEST(FixedPointField, LeadingZeroOnlyWhenThereIsRoom) {
   }
 }
 
-// ------------------------------------------------------- G12.5 and G13.6
+// ------------------------------------------------------------------ Gw.d
 
-TEST(GeneralField, DataFieldsOfTwelveWithFiveDigits) {
-  const RealCase cases[] = {
-      {1.0F, "  1.0000    "},
-      {-25.5F, " -25.500    "},
-      {12345.0F, "  12345.    "},
-      {0.5F, " 0.50000    "},
-      {1234567.0F, " 0.12346E+07"},
-      {-0.0123F, "-0.12300E-01"},
-      {0.0F, "  0.0000    "},
-      {-0.0F, "  0.0000    "},
-      {99999.4F, "  99999.    "},
-      {99999.6F, " 0.10000E+06"},  // rounds to 100000: exponent layout
-      {99999.5F, " 0.10000E+06"},  // exact tie, away from zero
-      {0.1F, " 0.10000    "},
-      {0.099999F, " 0.99999E-01"},
-      {0.0999996F, " 0.10000    "},  // rounds up to 0.1: fixed layout
-      {-1.0e-30F, "-0.10000E-29"},
-      {1.03125F, "  1.0313    "},   // exact tie, away from zero
-      {-1.03125F, " -1.0313    "},
-      {123456.0F, " 0.12346E+06"},
-      {30.0F, "  30.000    "},
-      {120.5F, "  120.50    "},
-      {-40.25F, " -40.250    "},
-      {1.5F, "  1.5000    "},
-      {-2.25F, " -2.2500    "},
-      {12.5F, "  12.500    "},
-      {-0.5F, "-0.50000    "},  // fixed layout with its zero just fits
+// G12.5 is the data's field and G13.6 the frequencies'; the others show the
+// rules at their edges.
+TEST(GeneralField, FixedOrExponentLayoutRoundedOnce) {
+  const SizedRealCase cases[] = {
+      {1.0F, 12, 5, "  1.0000    "},
+      {-25.5F, 12, 5, " -25.500    "},
+      {12345.0F, 12, 5, "  12345.    "},
+      {0.5F, 12, 5, " 0.50000    "},
+      {-0.5F, 12, 5, "-0.50000    "},  // fixed layout with its zero just fits
+      {1234567.0F, 12, 5, " 0.12346E+07"},
+      {-0.0123F, 12, 5, "-0.12300E-01"},
+      {0.0F, 12, 5, "  0.0000    "},
+      {-0.0F, 12, 5, "  0.0000    "},
+      {99999.4F, 12, 5, "  99999.    "},
+      {99999.6F, 12, 5, " 0.10000E+06"},  // rounds to 100000: exponent layout
+      {99999.5F, 12, 5, " 0.10000E+06"},  // exact tie, away from zero
+      {0.1F, 12, 5, " 0.10000    "},
+      {0.099999F, 12, 5, " 0.99999E-01"},
+      {0.0999996F, 12, 5, " 0.10000    "},  // rounds up to 0.1: fixed layout
+      {-1.0e-30F, 12, 5, "-0.10000E-29"},
+      {1.03125F, 12, 5, "  1.0313    "},  // exact tie, away from zero
+      {-1.03125F, 12, 5, " -1.0313    "},
+      {123456.0F, 12, 5, " 0.12346E+06"},
       // 1.00034999847...: one rounding gives 1.0003; a detour through
       // 9 digits would give 1.00035000 and then 1.0004.
-      {from_bits(0x3f800b78), "  1.0003    "},
-      {FLT_MAX, " 0.34028E+39"},
-      {-FLT_MAX, "-0.34028E+39"},
-      {FLT_MIN, " 0.11755E-37"},
-      {std::numeric_limits<float>::denorm_min(), " 0.14013E-44"},
-      {from_bits(0x007fffff), " 0.11755E-37"},  // largest subnormal
-  };
-  for (const RealCase& c : cases) {
-    EXPECT_EQ(g_field(c.value, 12, 5), c.expected) << "value " << c.value;
-  }
-}
-
-TEST(GeneralField, FrequencyFieldsOfThirteenWithSixDigits) {
-  const RealCase cases[] = {
-      {110.0F, "  110.000    "},
-      {3300.0F, "  3300.00    "},
-      {56000.0F, "  56000.0    "},
-      {2000000.0F, " 0.200000E+07"},
-      {0.05F, " 0.500000E-01"},
-      {0.0F, "  0.00000    "},
-      {123456.0F, "  123456.    "},
-      {999999.5F, " 0.100000E+07"},
-  };
-  for (const RealCase& c : cases) {
-    EXPECT_EQ(g_field(c.value, 13, 6), c.expected) << "value " << c.value;
-  }
-}
-
-TEST(GeneralField, NarrowFieldsDropTheLeadingZeroThenOverflow) {
-  const SizedRealCase cases[] = {
+      {from_bits(0x3f800b78), 12, 5, "  1.0003    "},
+      {FLT_MAX, 12, 5, " 0.34028E+39"},
+      {-FLT_MAX, 12, 5, "-0.34028E+39"},
+      {FLT_MIN, 12, 5, " 0.11755E-37"},
+      {std::numeric_limits<float>::denorm_min(), 12, 5, " 0.14013E-44"},
+      {from_bits(0x007fffff), 12, 5, " 0.11755E-37"},  // largest subnormal
+      {110.0F, 13, 6, "  110.000    "},
+      {56000.0F, 13, 6, "  56000.0    "},
+      {2000000.0F, 13, 6, " 0.200000E+07"},
+      {0.05F, 13, 6, " 0.500000E-01"},
+      {0.0F, 13, 6, "  0.00000    "},
+      {123456.0F, 13, 6, "  123456.    "},
+      {999999.5F, 13, 6, " 0.100000E+07"},
+      // Narrow fields drop the leading zero, then overflow.
       {-0.5F, 11, 5, "-.50000    "},
       {0.5F, 10, 5, ".50000    "},
       {-0.5F, 10, 5, "**********"},
@@ -209,16 +162,14 @@ TEST(GeneralField, NarrowFieldsDropTheLeadingZeroThenOverflow) {
       {1234567.0F, 10, 5, ".12346E+07"},
       {1234567.0F, 9, 5, "*********"},
       {12345.0F, 9, 5, "*********"},
+      // Digits beyond the ninth are zeros.
+      {1.0F / 3.0F, 18, 11, " 0.33333334300    "},
+      {16777215.0F, 18, 11, "  16777215.000    "},
   };
   for (const SizedRealCase& c : cases) {
     EXPECT_EQ(g_field(c.value, c.width, c.precision), c.expected)
         << "G" << c.width << "." << c.precision << " of " << c.value;
   }
-}
-
-TEST(GeneralField, DigitsBeyondTheNinthAreZeros) {
-  EXPECT_EQ(g_field(1.0F / 3.0F, 18, 11), " 0.33333334300    ");
-  EXPECT_EQ(g_field(16777215.0F, 18, 11), "  16777215.000    ");
 }
 
 // A right-adjusted G field moves the four trailing blanks of the fixed
