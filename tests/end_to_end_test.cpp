@@ -145,20 +145,6 @@ TEST(EndToEnd, ColumnLabelsAndRows) {
   }
 }
 
-// The row of the worked example: 32 + 13 x 4 characters.
-TEST(EndToEnd, WorkedRowIs84Characters) {
-  ScratchDir dir;
-  dir.write("data.prd",
-            "1\n1234.5 -50.25 2\n110 1\n1 -30 z 1\n1 10 0 -30 z 1 b 1.5 -2.25\n3300 1\n1 -30 x 1\n"
-            "1 10 0 -30 x 1 q 12.5\n");
-  ASSERT_EQ(run_converter(dir.path(), "data.prd\n").exit_status, 0);
-  const std::string file = dir.read("vask.out");
-  const std::vector<std::size_t> ends = record_ends(file);
-  ASSERT_EQ(ends.size(), 9u);
-  EXPECT_EQ(ends[8] - ends[7] - 2, 84u);
-  EXPECT_EQ(ends[8], file.size());
-}
-
 // A header that is not the truth: the count found wins and the run goes on.
 TEST(EndToEnd, AnnouncedCountIsNotALimit) {
   ScratchDir dir;
@@ -232,14 +218,16 @@ TEST(EndToEnd, EarlyStopsLeaveVaskOutAlone) {
        notice(2) + not_suitable + "number of receivers per transmitter not constant at 1.\n"},
   };
   for (const EarlyStopCase& c : cases) {
+    // Every other case starts without a vask.out, and none may be made.
+    const bool old_output = (&c - cases) % 2 == 0;
     ScratchDir dir;
     if (!c.data.empty()) dir.write("data.prd", c.data);
-    dir.write("vask.out", kOldOutput);
+    if (old_output) dir.write("vask.out", kOldOutput);
     const RunResult r = run_converter(dir.path(), c.input);
     EXPECT_EQ(r.out, console(c.rest)) << c.label;
     EXPECT_EQ(r.exit_status, 1) << c.label;
     expect_no_stderr(r);
-    EXPECT_EQ(dir.read("vask.out"), kOldOutput) << c.label;
+    EXPECT_EQ(dir.exists("vask.out") ? dir.read("vask.out") : "(none)", old_output ? kOldOutput : "(none)") << c.label;
   }
 }
 
@@ -262,14 +250,6 @@ TEST(EndToEnd, SystemRefusesTheArrays) {
   EXPECT_EQ(r.out, console(notice(100) + "Stop: error allocating space for arrays.\n"));
   EXPECT_EQ(r.exit_status, 1);
   if (!kSanitized) expect_no_stderr(r);
-  EXPECT_FALSE(dir.exists("vask.out"));
-}
-
-TEST(EndToEnd, EndOfInputAtThePromptCreatesNoFile) {
-  ScratchDir dir;
-  const RunResult r = run_converter(dir.path(), "");
-  EXPECT_EQ(r.out, console("Stop: error reading file name.\n"));
-  EXPECT_EQ(r.exit_status, 1);
   EXPECT_FALSE(dir.exists("vask.out"));
 }
 

@@ -241,29 +241,6 @@ SoundingArrays loaded(const std::string& text) {
   return std::move(*read.survey.arrays);
 }
 
-TEST(ReaderArrays, SmallestFileFillsEveryArray) {
-  const SoundingArrays a = loaded(kSmallestFile);
-  EXPECT_EQ(a.dims.nsound, 1);
-  EXPECT_EQ(a.soundx(1), 100.0f);
-  EXPECT_EQ(a.soundy(1), 200.0f);
-  EXPECT_EQ(a.nfreqs(1), 1);
-  EXPECT_EQ(a.freq(1, 1), 110.0f);
-  EXPECT_EQ(a.nt(1, 1), 1);
-  EXPECT_EQ(a.momt(1, 1, 1), 1.0f);
-  EXPECT_EQ(a.zt(1, 1, 1), -30.0f);
-  EXPECT_EQ(a.ot(1, 1, 1), 'z');
-  EXPECT_EQ(a.nr(1, 1, 1), 1);
-  EXPECT_EQ(a.momr(1, 1, 1, 1), 1.0f);
-  EXPECT_EQ(a.trx(1, 1, 1, 1), 10.0f);
-  EXPECT_EQ(a.try_(1, 1, 1, 1), 0.0f);
-  EXPECT_EQ(a.zr(1, 1, 1, 1), -30.0f);
-  EXPECT_EQ(a.or_(1, 1, 1, 1), 'z');
-  EXPECT_EQ(a.ontype(1, 1, 1, 1), 1);
-  EXPECT_EQ(a.octype(1, 1, 1, 1), 'b');
-  EXPECT_EQ(a.prd(1, 1, 1, 1).inphase, 120.5f);
-  EXPECT_EQ(a.prd(1, 1, 1, 1).quadrature, -40.25f);
-}
-
 struct ReceiverCase {
   const char* line;
   float momr, trx, try_, zr;
