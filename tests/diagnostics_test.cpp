@@ -1,7 +1,7 @@
-// What a user sees on standard error: for every kind of stop, where the
-// fault is and what is wrong; the warnings of a run that goes on; and
-// --strict, which stops at them instead. The console lines and exit statuses
-// stay as they were.
+// What a user sees on standard error: where the fault is and what is wrong,
+// with its hints (the reader's tests hold every kind of stop); the warnings
+// of a run that goes on; and --strict, which stops at them instead. The
+// console lines and exit statuses stay as they were.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -39,25 +39,6 @@ TEST(Diagnostics, WhereAndWhyOnStandardError) {
        "korvan2col: d.prd:10:6: the number of frequencies is 0, less than 1 (sounding 3)\n"
        "korvan2col: d.prd:9:1: hint: the receiver line of sounding 2, frequency 1, transmitter 1, receiver 1 is blank "
        "or short; the entries after it are read out of place\n"},
-      {"a count that is no whole number", "1\n100 200 1.5\n", "", "Stop: error reading no. of frequencies for sounding 1.\n",
-       "korvan2col: d.prd:2:9: the number of frequencies \"1.5\" is not a whole number (sounding 1)\n"},
-      {"a frequency of 0", "1\n100 200 1\n0 1\n1 -30 z 1\n" + std::string(kReceiver), "",
-       notice(1) + "Stop: frequency <= 0 for frequency 1, sounding 1 (file=\"d.prd\").\n",
-       "korvan2col: d.prd:3:1: the frequency is 0, not greater than 0 (sounding 1, frequency 1)\n"},
-      {"a transmitter orientation", "1\n100 200 1\n110 1\n1 -30 w 1\n" + std::string(kReceiver), "",
-       notice(1) + "Stop: invalid Tx orientation for (it=1,ifreq=1,isound=1,file=\"d.prd\").\n",
-       "korvan2col: d.prd:4:7: the transmitter orientation is \"w\", not x, y or z (sounding 1, frequency 1, "
-       "transmitter 1)\n"},
-      {"a receiver line cut short", "1\n100 200 1\n110 1\n1 -30 z 1\n1 10 0 -30 z 1 b 1.5\n", "",
-       notice(1) + "Stop: error reading data for (ir=1,it=1,ifreq=1,isound=1,file=\"d.prd\").\n",
-       "korvan2col: d.prd:5:21: the receiver line ends before its second data value (a receiver entry stands on one "
-       "line) (sounding 1, frequency 1, transmitter 1, receiver 1)\n"},
-      {"the file ends where a receiver line should be", "1\n100 200 1\n110 1\n1 -30 z 2\n" + std::string(kReceiver),
-       "", "Stop: error skipping data for (ir=2,it=1,ifreq=1,isound=1).\n",
-       "korvan2col: d.prd:6:1: the file ends where receiver line 2 should be (sounding 1, frequency 1, transmitter 1, "
-       "receiver 2)\n"},
-      {"a header that is no number", "x1\n" + kSounding, "", "Stop: error reading number of soundings from \"d.prd\".\n",
-       "korvan2col: d.prd:1:1: the number of soundings \"x1\" is not a whole number\n"},
       {"a compressed file", std::string("\xFD" "7zXZ\0", 6) + "rest", "",
        "Stop: error reading number of soundings from \"d.prd\".\n",
        "korvan2col: d.prd:1:1: the number of soundings \"?7zXZ?rest\" is not a whole number\n"
