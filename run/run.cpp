@@ -138,7 +138,7 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
   table::check_suitability(survey);
   const reader::Dimensions dims = survey.dims;
   std::optional<reader::SoundingArrays>& arrays = survey.arrays;
-  const table::ColumnPlan plan = table::make_column_plan(*arrays);
+  const table::ColumnPlan plan = table::make_column_plan(*survey.first);
   const char* empty_becomes = options.format == OutputFormat::csv ? "left empty" : "written as 0";
   for (const table::Warning& warning : table::find_warnings(name, survey, plan, empty_becomes)) {
     if (options.strict) estop(warning.message, {warning.stop_line()});

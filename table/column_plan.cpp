@@ -43,15 +43,13 @@ std::string column_name(const DataColumn& column, Qualifier qualifier) {
 
 }  // namespace
 
-ColumnPlan make_column_plan(const reader::SoundingArrays& a) {
+ColumnPlan make_column_plan(const reader::FirstSounding& first) {
   ColumnPlan plan;
-  const std::int32_t nfreq = a.nfreqs(1);
-  for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) {
-    const float frequency = a.freq(ifreq, 1);
-    const std::int32_t ntx = a.nt(ifreq, 1);
-    for (std::int32_t it = 1; it <= ntx; ++it) {
-      const char orientation = a.ot(it, ifreq, 1);
-      const char component = a.octype(1, it, ifreq, 1);
+  for (std::int32_t ifreq = 1; ifreq <= first.nfreq(); ++ifreq) {
+    const float frequency = first.frequencies[static_cast<std::size_t>(ifreq - 1)].freq;
+    for (std::int32_t it = 1; it <= first.ntx(ifreq); ++it) {
+      const char orientation = first.transmitter(ifreq, it).orientation;
+      const char component = first.receiver(ifreq, it).component;
       if (component != 'i' && component != 'q' && component != 'b') {
         console::stop("inconsistent inphase/quadrature information");
       }
