@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include <CLI/CLI.hpp>
@@ -39,6 +42,19 @@ std::string check_line_number(const std::string& value) {
   return in_range ? "" : "'" + value + "' is not a flight line number (1, 2, ...)";
 }
 
+// The whole text must be the number: "50m" or "5e" is not a gap.
+std::optional<double> metres(const std::string& value) {
+  double number = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+  if (error != std::errc() || end != value.data() + value.size()) return std::nullopt;
+  return number;
+}
+
+std::string check_line_gap(const std::string& value) {
+  const std::optional<double> gap = metres(value);
+  return gap && std::isfinite(*gap) && *gap > 0 ? "" : "'" + value + "' is not a positive number of metres";
+}
+
 // The first argument that CLI11 left over names the error. After "--" every
 // argument is a file name, even one that starts with "-".
 std::string leftover_error(const std::vector<std::string>& leftovers) {
@@ -67,6 +83,7 @@ CommandLine parse_command_line(std::span<char* const> arguments) {
   std::string plot_name;
   std::string channel;
   std::string line_number;
+  std::string line_gap;
   bool help = false;
   bool version = false;
 
@@ -79,6 +96,8 @@ CommandLine parse_command_line(std::span<char* const> arguments) {
   CLI::Option* plot = app.add_option("--plot", plot_name)->type_name("FILE")->check(check_plot_name);
   CLI::Option* channel_option = app.add_option("--channel", channel)->type_name("NAME");
   CLI::Option* line_option = app.add_option("--line", line_number)->type_name("N")->check(check_line_number);
+  CLI::Option* line_gap_option =
+      app.add_option("--line-gap", line_gap)->type_name("METRES")->check(check_line_gap);
   app.add_flag("--strict", options.strict);
   app.add_flag("-h,--help", help);
   app.add_flag("--version", version);
@@ -115,8 +134,15 @@ CommandLine parse_command_line(std::span<char* const> arguments) {
       return line;
     }
   }
+  // The lines show in the CSV's line column and in the picture alone.
+  if (line_gap_option->count() > 0 && format != "csv" && plot->count() == 0) {
+    line.action = CommandLine::Action::usage_error;
+    line.error = "korvan2col: --line-gap needs --format csv or --plot";
+    return line;
+  }
   if (channel_option->count() > 0) options.plot_channel = channel;
   if (line_option->count() > 0) options.plot_line = static_cast<std::int32_t>(std::stol(line_number));
+  if (line_gap_option->count() > 0) options.line_gap_metres = metres(line_gap);
   return line;
 }
 
@@ -146,6 +172,10 @@ std::string usage_text() {
          "  --line N           with --plot: draw flight line N's profiles and mark it on\n"
          "                     the map (lines are numbered from 1 in file order)\n"
          "                       korvan2col --plot line12.png --line 12 survey.prd\n"
+         "  --line-gap METRES  with --format csv or --plot: a step longer than METRES\n"
+         "                     between soundings ends a flight line (default: 5 times\n"
+         "                     the median step)\n"
+         "                       korvan2col --format csv --line-gap 60 survey.prd\n"
          "  --strict           stop instead of warning\n"
          "                       korvan2col --strict survey.prd\n"
          "  -h, --help         show this text and exit\n"

@@ -15,6 +15,7 @@
 #include "run/run_outputs.h"
 #include "run/stops.h"
 #include "table/column_plan.h"
+#include "table/flight_lines.h"
 #include "table/suitability.h"
 #include "table/warnings.h"
 #include "text/data_source.h"
@@ -150,14 +151,16 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
   if (options.plot_name) {
     picture.emplace(*arrays, plan, name,
                     picture::PictureOrder{*options.plot_name, options.plot_channel, options.plot_line},
-                    table::LineRule{});
+                    table::LineRule{options.line_gap_metres});
   }
 
   console.write_record("  Writing converted data to file \"" + output + "\".");
   writers::OutputUnit out;
   outputs.open_rows(out);
   if (options.format == OutputFormat::csv) {
-    writers::write_csv(*arrays, dims.nsound, plan, arrays->soundx_exact, arrays->soundy_exact, out, output);
+    const std::vector<std::int32_t> lines =
+        table::survey_flight_lines(*arrays, table::LineRule{options.line_gap_metres});
+    writers::write_csv(*arrays, dims.nsound, plan, lines, arrays->soundx_exact, arrays->soundy_exact, out, output);
   } else {
     write_vask_layout(*arrays, dims.nsound, plan, name, out, output);
   }

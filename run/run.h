@@ -31,6 +31,9 @@ struct ConversionOptions {
   std::optional<std::string> plot_channel;  // --channel: the column that colours the picture's map
   std::optional<std::int32_t> plot_line;    // --line: the flight line whose profiles the picture draws
   bool strict = false;                     // --strict: what would be a warning stops the run
+  // --line-gap: a step longer than this many metres ends a flight line (the
+  // CSV's line column, the picture's lines); else the rule's own threshold.
+  std::optional<double> line_gap_metres;
   // Files from this size on are read in pieces on threads (tests make it 0,
   // so that small surveys are read that way too).
   std::optional<std::uint64_t> pieces_minimum_bytes;

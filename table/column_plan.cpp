@@ -76,7 +76,7 @@ std::vector<std::string> csv_column_names(const ColumnPlan& plan) {
       if (uses[column_name(plan[c], qualifiers[c])] > 1) qualifiers[c] = next;
     }
   }
-  std::vector<std::string> names = {"x", "y", "height"};
+  std::vector<std::string> names = {"sounding", "line", "x", "y", "height"};
   for (std::size_t c = 0; c < plan.size(); ++c) names.push_back(column_name(plan[c], qualifiers[c]));
   return names;
 }

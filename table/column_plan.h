@@ -37,10 +37,10 @@ ColumnPlan make_column_plan(const reader::FirstSounding& first);
 // G13.6 renders it without its blanks.
 std::string column_label(const DataColumn& column);
 
-// "x", "y", "height", then per data column the frequency, "Hz", the
-// orientation and the component ("900Hz_z_inphase"). Columns that would
-// share a name add their transmitter ("_tx2"), and where that is not enough
-// their frequency position too ("_f3_tx1").
+// "sounding", "line", "x", "y", "height", then per data column the
+// frequency, "Hz", the orientation and the component ("900Hz_z_inphase").
+// Columns that would share a name add their transmitter ("_tx2"), and where
+// that is not enough their frequency position too ("_f3_tx1").
 std::vector<std::string> csv_column_names(const ColumnPlan& plan);
 
 }  // namespace korvan::table

@@ -72,6 +72,14 @@ TEST(Options, EachOptionAsTheUserSeesIt) {
        usage_error("--format: 'xml' is neither vask nor csv"), 2, ""},
       {"plot name without a known ending", "--plot map.jpg " + kSurvey, "", "",
        usage_error("--plot: 'map.jpg' does not end in .png, .svg or .pdf"), 2, ""},
+      {"--line-gap of zero", "--format csv --line-gap 0 " + kSurvey, "", "",
+       usage_error("--line-gap: '0' is not a positive number of metres"), 2, ""},
+      {"--line-gap of a number and a unit", "--format csv --line-gap 50m " + kSurvey, "", "",
+       usage_error("--line-gap: '50m' is not a positive number of metres"), 2, ""},
+      {"--line-gap of infinity", "--format csv --line-gap inf " + kSurvey, "", "",
+       usage_error("--line-gap: 'inf' is not a positive number of metres"), 2, ""},
+      {"--line-gap without the CSV or a picture", "--line-gap 50 " + kSurvey, "", "",
+       usage_error("--line-gap needs --format csv or --plot"), 2, ""},
       {"--help", "--help " + kSurvey, "", cli::usage_text(), "", 0, ""},
   };
   const std::string survey = example_file(kSurvey);
