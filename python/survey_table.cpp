@@ -79,11 +79,12 @@ SurveyTable read_table(text::DataSource& data, const TableRequest& request) {
 
   const std::vector<std::string> names = table::csv_column_names(plan);
   const std::size_t first_data = names.size() - plan.size();
-  table.columns.push_back(vector_column("sounding", ValueType::int32, std::move(soundings)));
-  table.columns.push_back(vector_column("line", ValueType::int32, std::move(lines)));
-  table.columns.push_back(take_column("x", ValueType::float64, store.x()));
-  table.columns.push_back(take_column("y", ValueType::float64, store.y()));
-  table.columns.push_back(take_column("height", ValueType::float32, store.height()));
+  // The CSV's first columns: sounding, line, x, y and height.
+  table.columns.push_back(vector_column(names[0], ValueType::int32, std::move(soundings)));
+  table.columns.push_back(vector_column(names[1], ValueType::int32, std::move(lines)));
+  table.columns.push_back(take_column(names[2], ValueType::float64, store.x()));
+  table.columns.push_back(take_column(names[3], ValueType::float64, store.y()));
+  table.columns.push_back(take_column(names[4], ValueType::float32, store.height()));
   for (std::size_t c = 0; c < plan.size(); ++c) {
     const std::string& name = names[first_data + c];
     table.columns.push_back(take_column(name, ValueType::float32, store.data()[c]));

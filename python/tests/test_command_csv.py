@@ -39,9 +39,9 @@ def test_known_values_surveys(command_csv, known_surveys):
         same_as_csv(korvan2col.read(survey_path), *command_csv(survey_path))
 
 
-@pytest.mark.parametrize("soundings, seed", [(3000, 1), (1200, 2)])
-def test_surveys_flown_in_lines(command_csv, flown_survey, soundings, seed):
+@pytest.mark.parametrize("soundings, seed, line_gap", [(3000, 1, None), (1200, 2, None), (3000, 3, 12.5)])
+def test_surveys_flown_in_lines(command_csv, flown_survey, soundings, seed, line_gap):
     path = flown_survey(soundings, seed)
-    survey = korvan2col.read(path)
+    survey = korvan2col.read(path, line_gap=line_gap)
     assert survey.arrays["line"].max() > 1
-    same_as_csv(survey, *command_csv(path))
+    same_as_csv(survey, *command_csv(path, *(["--line-gap", str(line_gap)] if line_gap else [])))
