@@ -8,12 +8,10 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -21,9 +19,9 @@
 #include <thread>
 
 #include "console/stop.h"
+#include "python/stream_bytes.h"
 #include "python/survey_table.h"
 #include "reader/read_survey.h"
-#include "text/byte_source.h"
 #include "text/data_source.h"
 
 namespace py = pybind11;
@@ -32,53 +30,6 @@ namespace korvan::python {
 namespace {
 
 constexpr auto kSignalLook = std::chrono::milliseconds(100);
-
-// A Python binary stream read through readinto() (or read()), taking the
-// interpreter's lock for each chunk only. An exception the stream raises
-// ends the bytes as a failure and is kept, to be raised again.
-class StreamBytes final : public text::ByteSource {
- public:
-  StreamBytes(py::object stream, const std::atomic<bool>& cancel)
-      : stream_(std::move(stream)), cancel_(cancel) {}
-  ~StreamBytes() override {
-    const py::gil_scoped_acquire gil;
-    stream_ = py::object();
-  }
-  StreamBytes(const StreamBytes&) = delete;
-  StreamBytes& operator=(const StreamBytes&) = delete;
-
-  std::size_t read(char* into, std::size_t room) override {
-    if (failure_ || cancel_.load()) return 0;
-    const py::gil_scoped_acquire gil;
-    try {
-      if (py::hasattr(stream_, "readinto")) {
-        py::memoryview view = py::memoryview::from_memory(into, static_cast<py::ssize_t>(room));
-        const py::object got = stream_.attr("readinto")(view);
-        view.attr("release")();
-        return got.is_none() ? 0 : got.cast<std::size_t>();
-      }
-      const py::bytes got = stream_.attr("read")(room);
-      const std::string_view bytes = got;
-      std::memcpy(into, bytes.data(), std::min(room, bytes.size()));
-      return std::min(room, bytes.size());
-    } catch (py::error_already_set& error) {
-      failure_ = error.what();
-      raised_ = std::move(error);
-      return 0;
-    }
-  }
-  bool failed() const override { return failure_.has_value(); }
-  std::string failure_text() const override { return failure_.value_or(std::string()); }
-
-  // The exception the stream raised, if it raised one.
-  std::optional<py::error_already_set>& raised() { return raised_; }
-
- private:
-  py::object stream_;
-  const std::atomic<bool>& cancel_;
-  std::optional<std::string> failure_;
-  std::optional<py::error_already_set> raised_;
-};
 
 py::dtype dtype_of(ValueType type) {
   switch (type) {

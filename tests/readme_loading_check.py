@@ -56,11 +56,15 @@ LOADER = re.compile(r'(pd\.read_csv|np\.genfromtxt|np\.loadtxt|csv\.reader)\(.*?
 
 
 def readme_lines(readme):
-    """The README's import line and its loading lines, by call and file."""
+    """The import line and the loading lines of the README's "Loading the
+    rows", by call and file."""
     imports, loaders = [], {}
+    section = None
     with open(readme, encoding="utf-8") as text:
         for line in text:
-            if not line.startswith("    "):
+            if line.startswith("## "):
+                section = line[3:].strip()
+            if section != "Loading the rows" or not line.startswith("    "):
                 continue
             code = line.strip()
             if code.startswith("import "):
@@ -92,7 +96,8 @@ def same(got, want):
 def main(readme, complete_dir, missing_dir):
     imports, loaders = readme_lines(readme)
     if len(imports) != 1:
-        sys.exit(f"readme_loading_check: README.md has {len(imports)} indented import lines, not one")
+        sys.exit(f"readme_loading_check: README.md's 'Loading the rows' has {len(imports)} indented import lines,"
+                 " not one")
     absent = [f"{call} on {file}" for call, file in EXPECTED if (call, file) not in loaders]
     if absent or len(loaders) != len(EXPECTED):
         sys.exit(f"readme_loading_check: README.md lacks loading lines ({', '.join(absent)}) "

@@ -133,6 +133,9 @@ def read(source, strict=False, line_gap=None):
             path = os.fsdecode(path)
         name = path
     else:
+        if isinstance(source, io.TextIOBase) or not (hasattr(source, "readinto") or hasattr(source, "read")):
+            raise TypeError("korvan2col.read() takes a path or a binary file object (open(name, 'rb')), "
+                            f"not {type(source).__name__}")
         name = _stream_name(source)
         if isinstance(source, (io.FileIO, io.BufferedReader)) and source.seekable():
             fd, offset = source.fileno(), source.tell()

@@ -77,3 +77,9 @@ def test_channels():
         ("56000Hz_z_quadrature", 56000.0, "z", "quadrature"),
     ]
     assert survey.channel(7200, "quadrature") == "7200Hz_y_quadrature"
+
+
+@pytest.mark.parametrize("source", [io.StringIO("1\n"), 42], ids=["text stream", "number"])
+def test_what_is_no_source_is_refused(source):
+    with pytest.raises(TypeError, match="takes a path or a binary file object"):
+        korvan2col.read(source)
