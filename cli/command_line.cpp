@@ -13,8 +13,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include "writers/signal_cleanup.h"
-
 namespace korvan::cli {
 namespace {
 
@@ -60,9 +58,9 @@ std::string check_line_gap(const std::string& value) {
 std::string check_files_at_once(const std::string& value) {
   const bool digits = !value.empty() && value.size() <= 2 &&
                       std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-  const bool in_range = digits && std::stoi(value) >= 1 && std::stoi(value) <= writers::kMaxFilesAtOnce;
+  const bool in_range = digits && std::stoi(value) >= 1 && std::stoi(value) <= run::kMaxFilesAtOnce;
   return in_range ? "" : "'" + value + "' is not a number of files at once from 1 to " +
-                             std::to_string(writers::kMaxFilesAtOnce);
+                             std::to_string(run::kMaxFilesAtOnce);
 }
 
 // The first argument that CLI11 left over names the error: every file name
@@ -77,7 +75,7 @@ std::string leftover_error(const std::vector<std::string>& leftovers) {
 // By default, as many files at once as the machine has cores.
 int default_files_at_once() {
   const unsigned cores = std::thread::hardware_concurrency();
-  return static_cast<int>(std::clamp(cores, 1U, static_cast<unsigned>(writers::kMaxFilesAtOnce)));
+  return static_cast<int>(std::clamp(cores, 1U, static_cast<unsigned>(run::kMaxFilesAtOnce)));
 }
 
 // What a run of several files cannot take: standard input, one output name

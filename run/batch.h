@@ -12,8 +12,13 @@
 #include <vector>
 
 #include "run/run.h"
+#include "writers/signal_cleanup.h"
 
 namespace korvan::run {
+
+// -j takes 1 to this many files at once: each holds a temporary name for the
+// signal handlers while it is put in place.
+inline constexpr int kMaxFilesAtOnce = writers::kMaxFilesAtOnce;
 
 struct BatchOrder {
   std::vector<std::string> data_names;    // as given, in order
