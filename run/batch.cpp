@@ -4,6 +4,7 @@
 #include "run/batch.h"
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -30,6 +31,11 @@ using IdentityKey = std::tuple<dev_t, ino_t, std::string>;
 
 IdentityKey key_of(const writers::FileIdentity& identity) {
   return {identity.device, identity.inode, identity.name};
+}
+
+// "1 sounding", "2 soundings": the summary line is new text, read by people.
+std::string counted(std::int64_t n, const std::string& thing) {
+  return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
 }
 
 std::string wrong(const std::string& text) { return "korvan2col: " + text; }
@@ -61,8 +67,8 @@ Report convert_one(const BatchFile& file, const ConversionOptions& shared) {
   std::string summary = "korvan2col: " + file.data_name + ": ";
   try {
     const ConversionSummary done = run_conversion(no_standard_input, console, options, &diagnostics);
-    summary += std::to_string(done.soundings) + " soundings -> " + file.output_name;
-    if (done.warnings > 0) summary += ", " + std::to_string(done.warnings) + " warnings";
+    summary += counted(done.soundings, "sounding") + " -> " + file.output_name;
+    if (done.warnings > 0) summary += ", " + counted(done.warnings, "warning");
     report.converted = true;
   } catch (const console::FatalStop& stop) {
     summary += "stopped: " + stop_text(stop.console_line());

@@ -104,7 +104,7 @@ TEST(Batch, EachCaseAsTheUserSeesIt) {
        "exist.\nkorvan2col: none.prd: No such file or directory\n",
        1, {{"a.out", a_out}}, {"none.out"}},
       {"warnings counted, then listed", "", "w.prd b.prd",
-       "korvan2col: w.prd: 5 soundings -> w.out, 1 warnings\nkorvan2col: w.prd:16:1: warning: 1 sounding has no "
+       "korvan2col: w.prd: 5 soundings -> w.out, 1 warning\nkorvan2col: w.prd:16:1: warning: 1 sounding has no "
        "value for the component its column's label names (written as 0); the first is sounding 2 (component i "
        "under a quadrature column)\nkorvan2col: b.prd: 2 soundings -> b.out\n",
        0, {{"w.out", w_out}, {"b.out", b_out}}, {}},
