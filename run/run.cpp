@@ -76,15 +76,17 @@ std::string output_name(const ConversionOptions& options) {
 }
 
 // Zero bytes after the compressed data (a tape's last block leaves them)
-// are passed over with a warning, or stop the run with --strict.
-void warn_of_padding(const text::DataSource& data, const std::string& name, const ConversionOptions& options,
-                     console::Diagnostics* diagnostics) {
+// are passed over with a warning, or stop the run with --strict. Returns the
+// number of warning lines.
+std::int32_t warn_of_padding(const text::DataSource& data, const std::string& name,
+                             const ConversionOptions& options, console::Diagnostics* diagnostics) {
   const std::uint64_t padding = data.padding_bytes();
-  if (padding == 0) return;
+  if (padding == 0) return 0;
   const std::string text =
       std::to_string(padding) + (padding == 1 ? " zero byte" : " zero bytes") + " after the compressed data";
   if (options.strict) estop("zero bytes after the compressed data of \"" + name + "\"", {name + ": " + text});
   if (diagnostics != nullptr) diagnostics->line(name + ": warning: " + text + ", passed over as padding");
+  return 1;
 }
 
 void write_header_line(writers::OutputUnit& out, std::string_view output, std::string_view text,
@@ -106,8 +108,8 @@ void write_vask_layout(const reader::SoundingArrays& arrays, std::int32_t nsound
 
 }  // namespace
 
-void run_conversion(text::InputUnit& standard_input, console::Console& console, const ConversionOptions& options,
-                    console::Diagnostics* diagnostics) {
+ConversionSummary run_conversion(text::InputUnit& standard_input, console::Console& console,
+                                 const ConversionOptions& options, console::Diagnostics* diagnostics) {
   console.write_record(" Converting from KORVAN predicted data format.");
   TypedName typed;
   if (options.data_name) {
@@ -135,15 +137,18 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
     if (!typed.line.empty() && data.state() == text::DataSource::State::missing) stop_with_typing_hint(stop, typed);
     throw;
   }
-  warn_of_padding(data, name, options, diagnostics);
+  ConversionSummary summary;
+  summary.warnings = warn_of_padding(data, name, options, diagnostics);
   table::check_suitability(survey);
   const reader::Dimensions dims = survey.dims;
+  summary.soundings = dims.nsound;
   std::optional<reader::SoundingArrays>& arrays = survey.arrays;
   const table::ColumnPlan plan = table::make_column_plan(*survey.first);
   const char* empty_becomes = options.format == OutputFormat::csv ? "left empty" : "written as 0";
   for (const table::Warning& warning : table::find_warnings(name, survey, plan, empty_becomes)) {
     if (options.strict) estop(warning.message, {warning.stop_line()});
     if (diagnostics != nullptr) diagnostics->line(warning.warning_line());
+    ++summary.warnings;
   }
 
   // What the picture is asked to show is checked before the rows file is touched.
@@ -180,6 +185,7 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
   outputs.put_in_place();
   console.write_record(" Done.");
   out.close();
+  return summary;
 }
 
 }  // namespace korvan::run

@@ -42,11 +42,17 @@ struct ConversionOptions {
   bool standard_output_closed = false;
 };
 
+// What a conversion that got to "Done." did.
+struct ConversionSummary {
+  std::int32_t soundings = 0;
+  std::int32_t warnings = 0;  // warning lines given to the diagnostics
+};
+
 // Runs one conversion in the current directory. With a data name given, the
 // prompt is not shown and standard input is not read. Every failure ends by
 // throwing console::FatalStop with the console line. Warnings go to
 // `diagnostics` (none are shown without it).
-void run_conversion(text::InputUnit& standard_input, console::Console& console,
+ConversionSummary run_conversion(text::InputUnit& standard_input, console::Console& console,
                     const ConversionOptions& options = {}, console::Diagnostics* diagnostics = nullptr);
 
 }  // namespace korvan::run

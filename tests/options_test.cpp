@@ -66,8 +66,6 @@ TEST(Options, EachOptionAsTheUserSeesIt) {
       {"FILE longer than 99 characters", long_name, "", dialogue_until_writing(long_name, "vask.out") + "Done.\n", "",
        0, "vask.out", long_name},
       {"unknown option", "-x " + kSurvey, "", "", usage_error("unknown option '-x'"), 2, ""},
-      {"second file name", kSurvey + " other.prd", "", "",
-       usage_error("only one data file can be converted at a time"), 2, ""},
       {"format neither vask nor csv", "--format xml " + kSurvey, "", "",
        usage_error("--format: 'xml' is neither vask nor csv"), 2, ""},
       {"plot name without a known ending", "--plot map.jpg " + kSurvey, "", "",
