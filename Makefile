@@ -12,8 +12,8 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 INSTALL_PACKAGES ?= scripts/install-packages
 
-.PHONY: all build test test-plain test-sanitize sweep fuzz static-checks bench run demo install clean
-PACKAGE_GROUPS = converter test bench fuzz static
+.PHONY: all build python test test-plain test-sanitize sweep fuzz static-checks bench run demo install clean
+PACKAGE_GROUPS = converter python test bench fuzz static
 .PHONY: $(PACKAGE_GROUPS:%=packages-%)
 
 all: build
@@ -26,16 +26,22 @@ build: packages-converter
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target korvan2col
 
+# The Python package korvan2col, for Debian's Python (/usr/bin/python3):
+# build/python/korvan2col/, imported with PYTHONPATH=build/python.
+python: packages-python
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_PYTHON=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target _korvan2col
+
 # The test builds treat warnings as errors. KORVAN_TEST_SETUP tells the
 # tests that the set-up installed their packages, so that one found missing
 # fails the test instead of skipping it.
 test-plain: packages-test
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_WERROR=ON -DKORVAN_TESTS=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_WERROR=ON -DKORVAN_TESTS=ON -DKORVAN_PYTHON=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && KORVAN_TEST_SETUP=1 ctest --output-on-failure -j $(JOBS)
 
 test-sanitize: packages-test
-	cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVAN_SANITIZE=ON -DKORVAN_TESTS=ON -DKORVAN_BENCH=OFF -DKORVAN_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVAN_SANITIZE=ON -DKORVAN_TESTS=ON -DKORVAN_BENCH=OFF -DKORVAN_PYTHON=OFF -DKORVAN_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	cd $(BUILD_SAN) && KORVAN_TEST_SETUP=1 ctest --output-on-failure -j $(JOBS)
 
@@ -61,8 +67,8 @@ sweep: packages-test
 # instance BENCH_ARGS="--runs 5 --compare saved".
 BENCH_ARGS ?=
 bench: packages-bench
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_BENCH=ON $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS) --target korvan2col gen_survey peak_rss reader_bench flight_lines_bench
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_BENCH=ON -DKORVAN_PYTHON=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target korvan2col gen_survey peak_rss reader_bench flight_lines_bench _korvan2col
 	bench/run_bench.sh --build $(BUILD) $(BENCH_ARGS)
 
 # The libFuzzer targets (clang): each runs FUZZ_SECONDS seconds in turn.
@@ -108,7 +114,19 @@ demo: build
 	  echo "--- no picture: without cairo (libcairo2-dev) korvan2col cannot draw"; \
 	fi
 
-install: build
+# The Python package goes in too where pybind11 and the headers of Debian's
+# Python are: into PREFIX's dist-packages for /usr/local (and /usr), where
+# Debian's Python looks, else its site-packages ($$HOME/.local: the user's).
+PYTHON_PACKAGE = $(shell test -f /usr/lib/cmake/pybind11/pybind11Config.cmake && /usr/bin/python3 -c \
+  'import os, sysconfig; exit(not os.path.isfile(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' \
+  2>/dev/null && echo ON || echo OFF)
+PYTHON_SITE = lib/python$(shell /usr/bin/python3 -c 'import sys; print("%d.%d" % sys.version_info[:2])' 2>/dev/null)/$(if \
+  $(filter /usr /usr/local,$(PREFIX)),dist-packages,site-packages)
+
+install: packages-converter
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVAN_PYTHON=$(PYTHON_PACKAGE) \
+	  -DKORVAN_PYTHON_INSTALL_DIR=$(PYTHON_SITE) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target korvan2col $(if $(filter ON,$(PYTHON_PACKAGE)),_korvan2col)
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:

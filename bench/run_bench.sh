@@ -3,8 +3,11 @@
 # floors that only read the file (cat > /dev/null and wc -l); of korvan2col
 # --format csv next to the plain run; of the survey read gzip-compressed
 # (korvan2col survey.prd.gz) next to zcat > /dev/null alone; and of the survey
-# read from a pipe (cat survey.prd | korvan2col -) next to the plain run; and,
-# on the largest survey, of --plot next to the plain run.
+# read from a pipe (cat survey.prd | korvan2col -) next to the plain run; on
+# the largest survey, of --plot next to the plain run and of the Python
+# package's read() (bench/python_bench.py, at least 5 runs) next to the
+# command writing CSV and to pandas.read_csv of that CSV; and of several
+# files a run, -j 2 against one after another (bench/batch_bench.sh).
 #
 # usage: bench/run_bench.sh [--build DIR] [--runs N] [--sizes "100 200 400"]
 #                           [--frequencies F] [--transmitters T] [--seed S]
@@ -295,6 +298,16 @@ awk -v size="$largest" -v bytes="$(stat -c %s "$data/survey-${largest}mb.prd")" 
   printf "%s MB survey: picture %.3f s (--plot %.3f s, plain %.3f s), target picture at most 0.5 s next to the conversion: %s\n",
     size, picture, tp, tk, (picture <= 0.5 ? "met" : "MISSED") >> targets
 }'
+# The Python package on the largest survey (make bench builds it for
+# Debian's Python), inside one Python process.
+echo
+if [[ -f $build/python/korvan2col/__init__.py ]]; then
+  PYTHONPATH=$build/python /usr/bin/python3 "$repo/bench/python_bench.py" --korvan "$korvan" \
+    --survey "$data/survey-${largest}mb.prd" --work "$work/${largest}mb" --runs "$(( runs < 5 ? 5 : runs ))" \
+    --targets "$targets"
+else
+  echo "korvan2col.read(): not built (make python builds it), no rows"
+fi
 echo
 echo "Targets:"
 awk -v s="$last_size" -v b="$last_bytes" -v t="$last_time" 'BEGIN {
@@ -309,6 +322,15 @@ if [[ $first_size != "$last_size" ]]; then
     printf "growth %s -> %s MB: time %.2fx, target <= %.2fx: %s\n", s0, s1, growth, limit,
       (growth <= limit ? "met" : "MISSED") }'
 fi
+
+# The rows of several files a run: 20 small surveys and 4 large ones (these
+# surveys, the smallest again where there are fewer than 4), -j 2 against one
+# after another.
+echo
+large_sizes=$sizes
+# shellcheck disable=SC2086
+while (($(wc -w <<<"$large_sizes") < 4)); do large_sizes="$large_sizes $(printf '%s\n' $sizes | sort -g | head -n 1)"; done
+"$repo/bench/batch_bench.sh" --build "$build" --runs "$runs" --seed "$seed" --large "$large_sizes"
 
 # 4. The outputs.
 echo

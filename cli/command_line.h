@@ -10,14 +10,16 @@
 #include <span>
 #include <string>
 
+#include "run/batch.h"
 #include "run/run.h"
 
 namespace korvan::cli {
 
 struct CommandLine {
-  enum class Action { convert, help, version, usage_error };
+  enum class Action { convert, convert_batch, help, version, usage_error };
   Action action = Action::convert;
   run::ConversionOptions options;  // for convert
+  run::BatchOrder batch;           // for convert_batch: several files, or --output-dir
   std::string error;               // for usage_error: one line that starts "korvan2col: "
 };
 

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <new>
 #include <span>
+#include <string>
+#include <variant>
+#include <vector>
 
 #include <unistd.h>
 
@@ -12,6 +15,7 @@
 #include "console/console.h"
 #include "console/diagnostics.h"
 #include "console/stop.h"
+#include "run/batch.h"
 #include "run/run.h"
 #include "text/input_unit.h"
 
@@ -22,6 +26,21 @@ constexpr int kExitUsage = 2;
 void print(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
   std::fflush(stream);
+}
+
+// Several files: the checks before any work, then the conversions, with
+// standard output left quiet.
+int convert_batch(const korvan::run::BatchOrder& order) {
+  auto plan = korvan::run::plan_batch(order);
+  if (const std::string* error = std::get_if<std::string>(&plan)) {
+    print(stderr, *error + "\n" + korvan::cli::usage_reminder());
+    return kExitUsage;
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+  const bool converted = korvan::run::run_batch(std::get<std::vector<korvan::run::BatchFile>>(plan), order,
+                                                STDERR_FILENO);
+  return converted ? korvan::console::kExitSuccess : korvan::console::kExitFailure;
 }
 
 }  // namespace
@@ -53,6 +72,8 @@ int main(int argc, char** argv) {
       return kExitUsage;
     case cli::CommandLine::Action::convert:
       break;
+    case cli::CommandLine::Action::convert_batch:
+      return convert_batch(command.batch);
   }
 
   command.options.standard_output_closed = streams.output_closed;

@@ -66,18 +66,6 @@ class ArraysView : public SurveyView {
 };
 #endif
 
-std::vector<std::int32_t> flight_lines(const reader::SoundingArrays& a, const table::LineRule& rule) {
-  if (!a.soundx_exact.empty()) return table::find_flight_lines(a.soundx_exact, a.soundy_exact, rule);
-  const auto count = static_cast<std::size_t>(a.dims.nsound);
-  std::vector<double> x(count);
-  std::vector<double> y(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    x[i] = a.soundx(static_cast<std::int64_t>(i) + 1);
-    y[i] = a.soundy(static_cast<std::int64_t>(i) + 1);
-  }
-  return table::find_flight_lines(x, y, rule);
-}
-
 std::string lines_found(std::int32_t count) {
   if (count == 0) return "no flight lines were found in the track";
   if (count == 1) return "the survey has one flight line, 1";
@@ -106,7 +94,7 @@ SurveyPicture::SurveyPicture(const reader::SoundingArrays& arrays, const table::
                     {"--channel: the columns are " + known});
     }
   }
-  lines_ = flight_lines(arrays, rule);
+  lines_ = table::survey_flight_lines(arrays, rule);
   if (order.line) {
     const std::int32_t count = lines_.empty() ? 0 : std::max(0, *std::max_element(lines_.begin(), lines_.end()));
     if (*order.line > count) {

@@ -5,6 +5,7 @@
 // faulty, nothing more is stored and the scan goes on alone.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -87,7 +88,12 @@ class Load {
   Load(const Load&) = delete;
   Load& operator=(const Load&) = delete;
 
-  bool more() { return scan_.reading().soundings < limit_; }
+  // The walk also ends once `cancel` turns true.
+  void stop_when(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+
+  bool more() {
+    return scan_.reading().soundings < limit_ && (cancel_ == nullptr || !cancel_->load(std::memory_order_relaxed));
+  }
   void sounding(const Place& place, const SoundingEntry& e, const EntryReader& in) {
     scan_.sounding(place, e, in);
     const std::int64_t isound = place.isound + offset_;
@@ -148,6 +154,7 @@ class Load {
   bool out_of_memory_ = false;
   std::int64_t offset_;
   std::int64_t limit_;
+  const std::atomic<bool>* cancel_ = nullptr;
 };
 
 }  // namespace korvan::reader::getprd_mod

@@ -15,6 +15,7 @@
 #include "run/run_outputs.h"
 #include "run/stops.h"
 #include "table/column_plan.h"
+#include "table/flight_lines.h"
 #include "table/suitability.h"
 #include "table/warnings.h"
 #include "text/data_source.h"
@@ -75,15 +76,17 @@ std::string output_name(const ConversionOptions& options) {
 }
 
 // Zero bytes after the compressed data (a tape's last block leaves them)
-// are passed over with a warning, or stop the run with --strict.
-void warn_of_padding(const text::DataSource& data, const std::string& name, const ConversionOptions& options,
-                     console::Diagnostics* diagnostics) {
+// are passed over with a warning, or stop the run with --strict. Returns the
+// number of warning lines.
+std::int32_t warn_of_padding(const text::DataSource& data, const std::string& name,
+                             const ConversionOptions& options, console::Diagnostics* diagnostics) {
   const std::uint64_t padding = data.padding_bytes();
-  if (padding == 0) return;
+  if (padding == 0) return 0;
   const std::string text =
       std::to_string(padding) + (padding == 1 ? " zero byte" : " zero bytes") + " after the compressed data";
   if (options.strict) estop("zero bytes after the compressed data of \"" + name + "\"", {name + ": " + text});
   if (diagnostics != nullptr) diagnostics->line(name + ": warning: " + text + ", passed over as padding");
+  return 1;
 }
 
 void write_header_line(writers::OutputUnit& out, std::string_view output, std::string_view text,
@@ -105,8 +108,8 @@ void write_vask_layout(const reader::SoundingArrays& arrays, std::int32_t nsound
 
 }  // namespace
 
-void run_conversion(text::InputUnit& standard_input, console::Console& console, const ConversionOptions& options,
-                    console::Diagnostics* diagnostics) {
+ConversionSummary run_conversion(text::InputUnit& standard_input, console::Console& console,
+                                 const ConversionOptions& options, console::Diagnostics* diagnostics) {
   console.write_record(" Converting from KORVAN predicted data format.");
   TypedName typed;
   if (options.data_name) {
@@ -134,15 +137,18 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
     if (!typed.line.empty() && data.state() == text::DataSource::State::missing) stop_with_typing_hint(stop, typed);
     throw;
   }
-  warn_of_padding(data, name, options, diagnostics);
+  ConversionSummary summary;
+  summary.warnings = warn_of_padding(data, name, options, diagnostics);
   table::check_suitability(survey);
   const reader::Dimensions dims = survey.dims;
+  summary.soundings = dims.nsound;
   std::optional<reader::SoundingArrays>& arrays = survey.arrays;
-  const table::ColumnPlan plan = table::make_column_plan(*arrays);
+  const table::ColumnPlan plan = table::make_column_plan(*survey.first);
   const char* empty_becomes = options.format == OutputFormat::csv ? "left empty" : "written as 0";
   for (const table::Warning& warning : table::find_warnings(name, survey, plan, empty_becomes)) {
     if (options.strict) estop(warning.message, {warning.stop_line()});
     if (diagnostics != nullptr) diagnostics->line(warning.warning_line());
+    ++summary.warnings;
   }
 
   // What the picture is asked to show is checked before the rows file is touched.
@@ -150,14 +156,16 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
   if (options.plot_name) {
     picture.emplace(*arrays, plan, name,
                     picture::PictureOrder{*options.plot_name, options.plot_channel, options.plot_line},
-                    table::LineRule{});
+                    table::LineRule{options.line_gap_metres});
   }
 
   console.write_record("  Writing converted data to file \"" + output + "\".");
   writers::OutputUnit out;
   outputs.open_rows(out);
   if (options.format == OutputFormat::csv) {
-    writers::write_csv(*arrays, dims.nsound, plan, arrays->soundx_exact, arrays->soundy_exact, out, output);
+    const std::vector<std::int32_t> lines =
+        table::survey_flight_lines(*arrays, table::LineRule{options.line_gap_metres});
+    writers::write_csv(*arrays, dims.nsound, plan, lines, arrays->soundx_exact, arrays->soundy_exact, out, output);
   } else {
     write_vask_layout(*arrays, dims.nsound, plan, name, out, output);
   }
@@ -177,6 +185,7 @@ void run_conversion(text::InputUnit& standard_input, console::Console& console, 
   outputs.put_in_place();
   console.write_record(" Done.");
   out.close();
+  return summary;
 }
 
 }  // namespace korvan::run

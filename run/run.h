@@ -31,6 +31,9 @@ struct ConversionOptions {
   std::optional<std::string> plot_channel;  // --channel: the column that colours the picture's map
   std::optional<std::int32_t> plot_line;    // --line: the flight line whose profiles the picture draws
   bool strict = false;                     // --strict: what would be a warning stops the run
+  // --line-gap: a step longer than this many metres ends a flight line (the
+  // CSV's line column, the picture's lines); else the rule's own threshold.
+  std::optional<double> line_gap_metres;
   // Files from this size on are read in pieces on threads (tests make it 0,
   // so that small surveys are read that way too).
   std::optional<std::uint64_t> pieces_minimum_bytes;
@@ -39,11 +42,17 @@ struct ConversionOptions {
   bool standard_output_closed = false;
 };
 
+// What a conversion that got to "Done." did.
+struct ConversionSummary {
+  std::int32_t soundings = 0;
+  std::int32_t warnings = 0;  // warning lines given to the diagnostics
+};
+
 // Runs one conversion in the current directory. With a data name given, the
 // prompt is not shown and standard input is not read. Every failure ends by
 // throwing console::FatalStop with the console line. Warnings go to
 // `diagnostics` (none are shown without it).
-void run_conversion(text::InputUnit& standard_input, console::Console& console,
+ConversionSummary run_conversion(text::InputUnit& standard_input, console::Console& console,
                     const ConversionOptions& options = {}, console::Diagnostics* diagnostics = nullptr);
 
 }  // namespace korvan::run

@@ -43,15 +43,13 @@ std::string column_name(const DataColumn& column, Qualifier qualifier) {
 
 }  // namespace
 
-ColumnPlan make_column_plan(const reader::SoundingArrays& a) {
+ColumnPlan make_column_plan(const reader::FirstSounding& first) {
   ColumnPlan plan;
-  const std::int32_t nfreq = a.nfreqs(1);
-  for (std::int32_t ifreq = 1; ifreq <= nfreq; ++ifreq) {
-    const float frequency = a.freq(ifreq, 1);
-    const std::int32_t ntx = a.nt(ifreq, 1);
-    for (std::int32_t it = 1; it <= ntx; ++it) {
-      const char orientation = a.ot(it, ifreq, 1);
-      const char component = a.octype(1, it, ifreq, 1);
+  for (std::int32_t ifreq = 1; ifreq <= first.nfreq(); ++ifreq) {
+    const float frequency = first.frequencies[static_cast<std::size_t>(ifreq - 1)].freq;
+    for (std::int32_t it = 1; it <= first.ntx(ifreq); ++it) {
+      const char orientation = first.transmitter(ifreq, it).orientation;
+      const char component = first.receiver(ifreq, it).component;
       if (component != 'i' && component != 'q' && component != 'b') {
         console::stop("inconsistent inphase/quadrature information");
       }
@@ -78,7 +76,7 @@ std::vector<std::string> csv_column_names(const ColumnPlan& plan) {
       if (uses[column_name(plan[c], qualifiers[c])] > 1) qualifiers[c] = next;
     }
   }
-  std::vector<std::string> names = {"x", "y", "height"};
+  std::vector<std::string> names = {"sounding", "line", "x", "y", "height"};
   for (std::size_t c = 0; c < plan.size(); ++c) names.push_back(column_name(plan[c], qualifiers[c]));
   return names;
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/sounding_arrays.h"
+#include "reader/layout.h"
 
 namespace korvan::table {
 
@@ -28,18 +28,19 @@ struct DataColumn {
 // for a transmitter with both components the in-phase column first.
 using ColumnPlan = std::vector<DataColumn>;
 
-// Stops with "inconsistent inphase/quadrature information" when sounding 1
-// holds a component other than b, i or q.
-ColumnPlan make_column_plan(const reader::SoundingArrays& arrays);
+// The plan of sounding 1's columns. Stops with "inconsistent
+// inphase/quadrature information" when sounding 1 holds a component other
+// than b, i or q.
+ColumnPlan make_column_plan(const reader::FirstSounding& first);
 
 // A column's label: "900.000Hz, z orientation, inphase", the frequency as
 // G13.6 renders it without its blanks.
 std::string column_label(const DataColumn& column);
 
-// "x", "y", "height", then per data column the frequency, "Hz", the
-// orientation and the component ("900Hz_z_inphase"). Columns that would
-// share a name add their transmitter ("_tx2"), and where that is not enough
-// their frequency position too ("_f3_tx1").
+// "sounding", "line", "x", "y", "height", then per data column the
+// frequency, "Hz", the orientation and the component ("900Hz_z_inphase").
+// Columns that would share a name add their transmitter ("_tx2"), and where
+// that is not enough their frequency position too ("_f3_tx1").
 std::vector<std::string> csv_column_names(const ColumnPlan& plan);
 
 }  // namespace korvan::table

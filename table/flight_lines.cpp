@@ -307,4 +307,16 @@ std::vector<std::int32_t> find_flight_lines(std::span<const double> x, std::span
   return lines;
 }
 
+std::vector<std::int32_t> survey_flight_lines(const reader::SoundingArrays& arrays, const LineRule& rule) {
+  if (!arrays.soundx_exact.empty()) return find_flight_lines(arrays.soundx_exact, arrays.soundy_exact, rule);
+  const auto count = static_cast<std::size_t>(arrays.dims.nsound);
+  std::vector<double> x(count);
+  std::vector<double> y(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    x[i] = arrays.soundx(static_cast<std::int64_t>(i) + 1);
+    y[i] = arrays.soundy(static_cast<std::int64_t>(i) + 1);
+  }
+  return find_flight_lines(x, y, rule);
+}
+
 }  // namespace korvan::table

@@ -51,6 +51,8 @@
 #include <span>
 #include <vector>
 
+#include "reader/sounding_arrays.h"
+
 namespace korvan::table {
 
 struct LineRule {
@@ -70,5 +72,10 @@ inline constexpr double kJumpInMedianSteps = 5.0;
 // entry per sounding (the shorter of x and y, should they differ).
 std::vector<std::int32_t> find_flight_lines(std::span<const double> x, std::span<const double> y,
                                             const LineRule& rule = {});
+
+// The same for the soundings of a survey in memory, on their coordinates in
+// double precision where the arrays hold them (as for the CSV), else on the
+// single-precision ones: the lines of every output of a run agree.
+std::vector<std::int32_t> survey_flight_lines(const reader::SoundingArrays& arrays, const LineRule& rule = {});
 
 }  // namespace korvan::table

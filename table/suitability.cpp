@@ -6,7 +6,7 @@
 
 namespace korvan::table {
 
-void check_suitability(const reader::Survey& survey) {
+void check_suitability(const reader::SurveyNotes& survey) {
   // A file that announces soundings and holds none has no layout to take
   // from sounding 1; nothing may read it.
   if (survey.dims.nsound < 1) console::stop_not_suitable("no soundings found");

@@ -9,6 +9,6 @@ namespace korvan::table {
 
 // Stops with the not-suitable message of the first check that fails, in the
 // checks' fixed order, as the reading found it.
-void check_suitability(const reader::Survey& survey);
+void check_suitability(const reader::SurveyNotes& survey);
 
 }  // namespace korvan::table

@@ -50,7 +50,7 @@ void add_label_note(std::vector<Warning>& warnings, const std::string& name, con
 
 }  // namespace
 
-std::vector<Warning> find_warnings(const std::string& name, const reader::Survey& survey, const ColumnPlan& plan,
+std::vector<Warning> find_warnings(const std::string& name, const reader::SurveyNotes& survey, const ColumnPlan& plan,
                                    std::string_view empty_becomes) {
   std::vector<Warning> warnings;
   const std::int64_t found = survey.dims.nsound;

@@ -27,7 +27,7 @@ struct Warning {
 // In the order the run reports them, for the data file `name`.
 // `empty_becomes` says what the output makes of a value the file leaves
 // empty: "written as 0" or "left empty".
-std::vector<Warning> find_warnings(const std::string& name, const reader::Survey& survey, const ColumnPlan& plan,
+std::vector<Warning> find_warnings(const std::string& name, const reader::SurveyNotes& survey, const ColumnPlan& plan,
                                    std::string_view empty_becomes);
 
 }  // namespace korvan::table

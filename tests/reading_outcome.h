@@ -66,7 +66,7 @@ inline ReadingOutcome read_text(std::string text, bool in_pieces = false, const 
     table::check_suitability(outcome.survey);
     const reader::SoundingArrays& arrays = outcome.survey.arrays.value();
     outcome.arrays = stored_values(arrays);
-    const table::ColumnPlan plan = table::make_column_plan(arrays);
+    const table::ColumnPlan plan = table::make_column_plan(outcome.survey.first.value());
     for (const table::Warning& warning : table::find_warnings(name, outcome.survey, plan, "written as 0")) {
       outcome.warnings += warning.warning_line() + "\n";
     }

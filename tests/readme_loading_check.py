@@ -14,15 +14,17 @@ import os
 import re
 import sys
 
-CSV_NAMES = ["x", "y", "height",
+CSV_NAMES = ["sounding", "line", "x", "y", "height",
              "900Hz_z_inphase", "900Hz_z_quadrature", "900Hz_x_inphase", "900Hz_x_quadrature",
              "7200Hz_z_inphase", "7200Hz_y_quadrature", "56000Hz_z_quadrature"]
+# The sounding's number, its line (five soundings are too few for a flight
+# line: 0), then the values.
 CSV_ROWS = [
-    [431250, 6781500, 30, 152.37, 88.41, 41.06, 0.042, 402.15, 97.6, 1204.8],
-    [431262.5, 6781500.5, 31.5, 160.92, 93.05, 43.77, 0.051, 415.8, 101.33, 1187.25],
-    [431275, 6781501, 29.25, 348.05, 215.3, 96.4, 12.68, 688.9, -3.75, 902.6],
-    [431287.5, 6781501.5, 30.75, 297.4, 188.26, 82.15, 9.94, 640.2, 0.85, 955.1],
-    [431300, 6781502, 33, 174.83, 102.9, 47.3, 0.063, 451.07, 88.12, 1150.4],
+    [1, 0, 431250, 6781500, 30, 152.37, 88.41, 41.06, 0.042, 402.15, 97.6, 1204.8],
+    [2, 0, 431262.5, 6781500.5, 31.5, 160.92, 93.05, 43.77, 0.051, 415.8, 101.33, 1187.25],
+    [3, 0, 431275, 6781501, 29.25, 348.05, 215.3, 96.4, 12.68, 688.9, -3.75, 902.6],
+    [4, 0, 431287.5, 6781501.5, 30.75, 297.4, 188.26, 82.15, 9.94, 640.2, 0.85, 955.1],
+    [5, 0, 431300, 6781502, 33, 174.83, 102.9, 47.3, 0.063, 451.07, 88.12, 1150.4],
 ]
 VASK_NAMES = ["x-coordinate", "y-coordinate", "height (m)",
               "900.000Hz, z orientation, inphase", "900.000Hz, z orientation, quadrature",
@@ -36,27 +38,33 @@ VASK_ROWS = [
     [431287.5, 6781501.5, 30.75, 297.4, 188.26, 82.15, 9.94, 640.2, 0.85, 955.1],
     [431300.0, 6781502.0, 33.0, 174.83, 102.9, 47.3, 0.063, 451.07, 88.12, 1150.4],
 ]
-# Where the value is missing: an empty field in the CSV, 0 in vask.out.
-MISSING_ROW, MISSING_COLUMN = 1, 4
+# Where the value is missing: an empty field in the CSV, 0 in vask.out; the
+# CSV has it two columns further on.
+MISSING_ROW, CSV_MISSING_COLUMN, VASK_MISSING_COLUMN = 1, 6, 4
 
 # What each README line must load, by the call and the file it reads: the
-# column names (None where the result has none) and the rows.
+# column names (None where the result has none), the rows, and the missing
+# value's column and what stands for it.
 EXPECTED = {
-    ("pd.read_csv", "vask.csv"): (CSV_NAMES, CSV_ROWS, math.nan),
-    ("np.genfromtxt", "vask.csv"): (CSV_NAMES, CSV_ROWS, math.nan),
-    ("csv.reader", "vask.csv"): (CSV_NAMES, CSV_ROWS, math.nan),
-    ("pd.read_csv", "vask.out"): (VASK_NAMES, VASK_ROWS, 0.0),
-    ("np.loadtxt", "vask.out"): (None, VASK_ROWS, 0.0),
+    ("pd.read_csv", "vask.csv"): (CSV_NAMES, CSV_ROWS, CSV_MISSING_COLUMN, math.nan),
+    ("np.genfromtxt", "vask.csv"): (CSV_NAMES, CSV_ROWS, CSV_MISSING_COLUMN, math.nan),
+    ("csv.reader", "vask.csv"): (CSV_NAMES, CSV_ROWS, CSV_MISSING_COLUMN, math.nan),
+    ("pd.read_csv", "vask.out"): (VASK_NAMES, VASK_ROWS, VASK_MISSING_COLUMN, 0.0),
+    ("np.loadtxt", "vask.out"): (None, VASK_ROWS, VASK_MISSING_COLUMN, 0.0),
 }
 LOADER = re.compile(r'(pd\.read_csv|np\.genfromtxt|np\.loadtxt|csv\.reader)\(.*?"(vask\.(?:out|csv))"')
 
 
 def readme_lines(readme):
-    """The README's import line and its loading lines, by call and file."""
+    """The import line and the loading lines of the README's "Loading the
+    rows", by call and file."""
     imports, loaders = [], {}
+    section = None
     with open(readme, encoding="utf-8") as text:
         for line in text:
-            if not line.startswith("    "):
+            if line.startswith("## "):
+                section = line[3:].strip()
+            if section != "Loading the rows" or not line.startswith("    "):
                 continue
             code = line.strip()
             if code.startswith("import "):
@@ -88,16 +96,17 @@ def same(got, want):
 def main(readme, complete_dir, missing_dir):
     imports, loaders = readme_lines(readme)
     if len(imports) != 1:
-        sys.exit(f"readme_loading_check: README.md has {len(imports)} indented import lines, not one")
+        sys.exit(f"readme_loading_check: README.md's 'Loading the rows' has {len(imports)} indented import lines,"
+                 " not one")
     absent = [f"{call} on {file}" for call, file in EXPECTED if (call, file) not in loaders]
     if absent or len(loaders) != len(EXPECTED):
         sys.exit(f"readme_loading_check: README.md lacks loading lines ({', '.join(absent)}) "
                  f"or has others: {sorted(loaders)}")
     faults = []
     for key, line in loaders.items():
-        names, rows, missing_value = EXPECTED[key]
+        names, rows, missing_column, missing_value = EXPECTED[key]
         rows_missing = [list(row) for row in rows]
-        rows_missing[MISSING_ROW][MISSING_COLUMN] = missing_value
+        rows_missing[MISSING_ROW][missing_column] = missing_value
         for directory, want_rows in ((complete_dir, rows), (missing_dir, rows_missing)):
             os.chdir(directory)
             scope = {}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,23 @@ class DescriptorBytes final : public ByteSource {
  private:
   int fd_;
   bool owned_;
+  int error_ = 0;
+};
+
+// A descriptor read from `offset` on with pread(2), which leaves the
+// descriptor's own offset alone for whoever shares it (a Python file
+// object); one that cannot seek is read with read(2) from where it is.
+class PositionedBytes final : public ByteSource {
+ public:
+  PositionedBytes(int fd, std::uint64_t offset) : fd_(fd), offset_(offset) {}
+  std::size_t read(char* into, std::size_t room) override;
+  bool failed() const override { return error_ != 0; }
+  std::string failure_text() const override;
+
+ private:
+  int fd_;
+  std::uint64_t offset_;
+  bool positioned_ = true;
   int error_ = 0;
 };
 

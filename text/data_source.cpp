@@ -54,6 +54,19 @@ class PrefixedBytes final : public ByteSource {
 
 std::string system_text(int error) { return std::strerror(error); }
 
+// The first bytes, which say whether the data are compressed.
+std::string read_magic(ByteSource& raw) {
+  std::string magic(kGzipMagic.size(), '\0');
+  std::size_t have = 0;
+  while (have < magic.size()) {
+    const std::size_t got = raw.read(magic.data() + have, magic.size() - have);
+    if (got == 0) break;
+    have += got;
+  }
+  magic.resize(have);
+  return magic;
+}
+
 }  // namespace
 
 // The members of a gzip stream inflated one after another. After the last
@@ -208,28 +221,46 @@ DataSource DataSource::open(std::string_view name, int standard_input) {
   struct stat info {};
   source.regular_ = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   auto raw = std::make_unique<DescriptorBytes>(fd, owned);
-  // The first bytes say whether the data are compressed.
-  std::string magic(kGzipMagic.size(), '\0');
-  std::size_t have = 0;
-  while (have < magic.size()) {
-    const std::size_t got = raw->read(magic.data() + have, magic.size() - have);
-    if (got == 0) break;
-    have += got;
-  }
-  magic.resize(have);
-  source.compressed_ = starts_with_gzip_magic(magic);
-  if (source.regular_ && !source.compressed_) {
+  std::string magic = read_magic(*raw);
+  if (source.regular_ && !starts_with_gzip_magic(magic)) {
     const off_t at = ::lseek(fd, 0, SEEK_CUR);
-    if (at >= 0 && info.st_size > at) source.size_hint_ = static_cast<std::uint64_t>(info.st_size - at) + have;
+    if (at >= 0 && info.st_size > at) source.size_hint_ = static_cast<std::uint64_t>(info.st_size - at) + magic.size();
   }
+  source.take(std::move(magic), std::move(raw));
+  return source;
+}
+
+DataSource DataSource::from_descriptor(std::string name, int fd, std::uint64_t offset) {
+  DataSource source;
+  source.name_ = std::move(name);
+  struct stat info {};
+  source.regular_ = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  auto raw = std::make_unique<PositionedBytes>(fd, offset);
+  std::string magic = read_magic(*raw);
+  if (source.regular_ && !starts_with_gzip_magic(magic) && static_cast<std::uint64_t>(info.st_size) > offset) {
+    source.size_hint_ = static_cast<std::uint64_t>(info.st_size) - offset;
+  }
+  source.take(std::move(magic), std::move(raw));
+  return source;
+}
+
+DataSource DataSource::from_stream(std::string name, std::unique_ptr<ByteSource> bytes) {
+  DataSource source;
+  source.name_ = std::move(name);
+  std::string magic = read_magic(*bytes);
+  source.take(std::move(magic), std::move(bytes));
+  return source;
+}
+
+void DataSource::take(std::string magic, std::unique_ptr<ByteSource> raw) {
+  compressed_ = starts_with_gzip_magic(magic);
   std::unique_ptr<ByteSource> bytes = std::make_unique<PrefixedBytes>(std::move(magic), std::move(raw));
-  if (source.compressed_) {
+  if (compressed_) {
     auto gzip = std::make_unique<GzipBytes>(std::move(bytes));
-    source.gzip_ = gzip.get();
+    gzip_ = gzip.get();
     bytes = std::move(gzip);
   }
-  source.bytes_ = std::move(bytes);
-  return source;
+  bytes_ = std::move(bytes);
 }
 
 DataSource DataSource::from_bytes(std::string name, std::string bytes) {

@@ -37,6 +37,11 @@ class DataSource final : public ByteSource {
   static DataSource open(std::string_view name, int standard_input = 0);
   // Opens the file of that name, "-" too.
   static DataSource open_file(std::string_view name);
+  // The descriptor `fd` (not closed with the source) read from `offset` on,
+  // leaving its own offset alone; a file is read as a regular one, in place.
+  static DataSource from_descriptor(std::string name, int fd, std::uint64_t offset);
+  // Bytes as some other reader hands them out, read as a pipe would be.
+  static DataSource from_stream(std::string name, std::unique_ptr<ByteSource> bytes);
   // Bytes at hand, read as a regular file would be.
   static DataSource from_bytes(std::string name, std::string bytes);
 
@@ -76,6 +81,9 @@ class DataSource final : public ByteSource {
   std::size_t read_raw(char* into, std::size_t room);
   std::size_t deliver(char* into, std::size_t room);
   void start();
+  // The raw bytes, whose first ones (`magic`, read already) say whether
+  // they are inflated on the way.
+  void take(std::string magic, std::unique_ptr<ByteSource> raw);
 
   std::string name_;
   State state_ = State::readable;

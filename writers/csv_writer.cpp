@@ -6,6 +6,7 @@
 #include "writers/csv_writer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <iterator>
 
@@ -22,6 +23,8 @@ namespace {
 // ("-1.2345678901234567e-308").
 constexpr std::size_t kMaxFloatText = format::kMaxShortestFloat;
 constexpr std::size_t kMaxDoubleText = 24;
+// A sounding's number and its line: at most ten digits each.
+constexpr std::size_t kMaxCountText = 10;
 
 // The shortest text that reads back to the same value. Zero of either sign
 // is "0": a "-0" helps no reader of a table. NaN, a value the file leaves
@@ -44,23 +47,34 @@ char* put_number(char* at, double value) {
   return format::put_shortest(at, value);
 }
 
+char* put_count(char* at, std::int32_t value) { return std::to_chars(at, at + kMaxCountText, value).ptr; }
+
 class CsvRows final : public ChunkedRows {
  public:
-  CsvRows(const reader::SoundingArrays& a, const table::ColumnPlan& plan, std::span<const double> x_exact,
-          std::span<const double> y_exact, OutputUnit& out, std::string_view file_name)
-      : a_(a), plan_(plan), x_exact_(x_exact), y_exact_(y_exact), out_(out), file_name_(file_name) {
+  CsvRows(const reader::SoundingArrays& a, const table::ColumnPlan& plan, std::span<const std::int32_t> lines,
+          std::span<const double> x_exact, std::span<const double> y_exact, OutputUnit& out,
+          std::string_view file_name)
+      : a_(a),
+        plan_(plan),
+        lines_(lines),
+        x_exact_(x_exact),
+        y_exact_(y_exact),
+        out_(out),
+        file_name_(file_name) {
     for (const table::DataColumn& column : plan) {
       places_.push_back({a.prd.linear_index(1, column.it, column.ifreq, 1), column.inphase ? 'q' : 'i', column.inphase});
     }
   }
 
   std::size_t max_chunk_bytes(std::int32_t rows) const override {
-    // x and y, the height, each data column with its comma, the line end;
+    // The sounding and its line, x and y, the height, each data column with
+    // its comma, the line end;
     // after the last, the room that writing a number may take past its end.
     // (A coordinate's words reach at most kShortestDoubleRoom bytes on,
     // which the height and the line end after it leave.)
     static_assert(format::kShortestDoubleRoom <= kMaxDoubleText + 1 + kMaxFloatText + 1);
-    const std::size_t row = 2 * (kMaxDoubleText + 1) + kMaxFloatText + plan_.size() * (kMaxFloatText + 1) + 1;
+    const std::size_t row = 2 * (kMaxCountText + 1) + 2 * (kMaxDoubleText + 1) + kMaxFloatText +
+                            plan_.size() * (kMaxFloatText + 1) + 1;
     return static_cast<std::size_t>(rows) * row + format::kShortestFloatRoom;
   }
 
@@ -117,6 +131,10 @@ class CsvRows final : public ChunkedRows {
 
   char* render_row(std::int32_t isound, char* at) const {
     const auto index = static_cast<std::size_t>(isound - 1);
+    at = put_count(at, isound);
+    *at++ = ',';
+    at = put_count(at, index < lines_.size() ? lines_[index] : 0);
+    *at++ = ',';
     at = index < x_exact_.size() ? put_number(at, x_exact_[index]) : put_number(at, a_.soundx(isound));
     *at++ = ',';
     at = index < y_exact_.size() ? put_number(at, y_exact_[index]) : put_number(at, a_.soundy(isound));
@@ -146,6 +164,7 @@ class CsvRows final : public ChunkedRows {
   const reader::SoundingArrays& a_;
   const table::ColumnPlan& plan_;
   std::vector<ColumnPlace> places_;
+  const std::span<const std::int32_t> lines_;
   const std::span<const double> x_exact_;
   const std::span<const double> y_exact_;
   OutputUnit& out_;
@@ -157,8 +176,8 @@ class CsvRows final : public ChunkedRows {
 }  // namespace
 
 void write_csv(const reader::SoundingArrays& arrays, std::int32_t nsound, const table::ColumnPlan& plan,
-               std::span<const double> x_exact, std::span<const double> y_exact, OutputUnit& out,
-               std::string_view file_name) {
+               std::span<const std::int32_t> lines, std::span<const double> x_exact, std::span<const double> y_exact,
+               OutputUnit& out, std::string_view file_name) {
   std::string header;
   for (const std::string& name : table::csv_column_names(plan)) (header += name) += ',';
   header.back() = '\n';
@@ -166,7 +185,7 @@ void write_csv(const reader::SoundingArrays& arrays, std::int32_t nsound, const 
       text::IoStatus::ok) {
     stop_for_lost_record(out, file_name);
   }
-  CsvRows rows(arrays, plan, x_exact, y_exact, out, file_name);
+  CsvRows rows(arrays, plan, lines, x_exact, y_exact, out, file_name);
   render_and_write(rows, nsound);
   // Flushed here, while the rows can still name a lost byte's sounding.
   if (out.flush() != text::IoStatus::ok) rows.stop_for_lost_row();

@@ -3,6 +3,13 @@
 // nothing else. Writing a slot's name happens before it is armed, and the
 // handler reads only armed slots, with unlink() and raise() alone, both
 // async-signal-safe.
+//
+// Several files may be written at once, by several threads, and the signal
+// goes to any thread that does not hold it: the handler first says that the
+// process is ending, then waits until no thread is between making a file
+// and naming it (or between putting it in place and forgetting the name),
+// and only then removes the names. A thread that would start such a step
+// after that waits for the end instead.
 #include "writers/signal_cleanup.h"
 
 #include <array>
@@ -29,11 +36,19 @@ struct Slot {
 static_assert(std::atomic<bool>::is_always_lock_free, "the handler may only touch lock-free atomics");
 
 // A run holds at most the rows file's and the picture's temporaries, and one
-// more name while a temporary is put in place.
-std::array<Slot, 4> slots;
+// more name while a temporary is put in place; a run of several files at
+// once (run/batch.h) one name a file, with some room to spare.
+std::array<Slot, kMaxFilesAtOnce + 4> slots;
 std::once_flag handlers_installed;
+std::atomic<bool> ending{false};
+std::atomic<int> steps_in_progress{0};  // threads within a SignalsHeld
+
+static_assert(std::atomic<int>::is_always_lock_free, "the handler may only touch lock-free atomics");
 
 extern "C" void remove_and_end(int signal) {
+  ending.store(true);
+  while (steps_in_progress.load() > 0) {
+  }
   for (Slot& slot : slots) {
     if (slot.armed.load(std::memory_order_acquire)) ::unlink(slot.path.data());
   }
@@ -92,12 +107,22 @@ RemovedOnSignal& RemovedOnSignal::operator=(RemovedOnSignal&& other) noexcept {
 }
 
 SignalsHeld::SignalsHeld() {
-  sigset_t ending;
-  sigemptyset(&ending);
-  for (const int signal : kEndingSignals) sigaddset(&ending, signal);
-  pthread_sigmask(SIG_BLOCK, &ending, &before_);
+  sigset_t ending_signals;
+  sigemptyset(&ending_signals);
+  for (const int signal : kEndingSignals) sigaddset(&ending_signals, signal);
+  pthread_sigmask(SIG_BLOCK, &ending_signals, &before_);
+  // Sequentially consistent, as the handler's store and load: either it
+  // sees this step and waits for it, or this sees that it is ending.
+  steps_in_progress.fetch_add(1);
+  if (ending.load()) {
+    steps_in_progress.fetch_sub(1);
+    for (;;) ::pause();
+  }
 }
 
-SignalsHeld::~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+SignalsHeld::~SignalsHeld() {
+  steps_in_progress.fetch_sub(1);
+  pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+}
 
 }  // namespace korvan::writers

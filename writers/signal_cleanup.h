@@ -9,6 +9,10 @@
 
 namespace korvan::writers {
 
+// The most files that one process writes at once under temporary names (a
+// run of several files converts at most this many at a time).
+inline constexpr int kMaxFilesAtOnce = 64;
+
 // A name that the signal handlers remove while this lives; forgotten (not
 // removed) at the end of its life.
 class RemovedOnSignal {
@@ -31,6 +35,8 @@ class RemovedOnSignal {
 // Keeps SIGINT, SIGTERM and SIGHUP waiting in the calling thread while it
 // lives, so that making a file and naming it for the handlers (or putting it
 // in its place and forgetting its temporary name) are one step for them.
+// Other threads may take the signal meanwhile: its handler waits for the
+// step to end. Not to be nested, nor held for long.
 class SignalsHeld {
  public:
   SignalsHeld();

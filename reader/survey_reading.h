@@ -1,0 +1,336 @@
+// The reading of a survey behind the door, in the order it happens: the
+// header; the first soundings, which give sounding 1 and the bytes a sounding
+// takes; the rest in pieces on two threads (or in one piece); then the faults
+// in the order the dialogue reports them, and the survey.
+//
+// What keeps the soundings' values is a store, chosen by the caller of
+// read_survey_into: the seventeen arrays (getprd_mod::ArraysStore, for
+// read_survey) or any other with the same members:
+//   bool make(const FirstSounding&, std::int64_t capacity);   room, no sounding
+//   bool start(const FirstSounding&, std::int64_t capacity);  room, sounding 1 in it
+//   bool room(std::int64_t isound);                           false: memory refused
+//   void sounding(std::int64_t isound, const SoundingEntry&);
+//   void frequency(const Place&, const FrequencyEntry&);
+//   void transmitter(const Place&, const TransmitterEntry&);
+//   void receiver(const Place&, const ReceiverEntry&);
+//   void keep(std::int64_t n);                                 hold the first n
+//   bool append(Store& later);                                 false: memory refused
+// A store is given only soundings that fit a column layout, every one with
+// the counts of sounding 1 and one receiver per transmitter.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "reader/entry_walk.h"
+#include "reader/getdims.h"
+#include "reader/getprd.h"
+#include "reader/pieces.h"
+#include "reader/read_survey.h"
+#include "text/input_unit.h"
+
+namespace korvan::reader {
+
+// A survey with its soundings in a store of the caller's choice: `stored`
+// holds them where they fit a column layout, as read_survey's arrays would.
+template <typename Store>
+struct StoredSurvey : SurveyNotes {
+  std::optional<Store> stored;
+};
+
+// The steps of a reading that do not depend on its store (read_survey.cpp).
+namespace reading_steps {
+
+// The first soundings are read alone: they give sounding 1 and the bytes of
+// a sounding, from which stores are sized.
+inline constexpr std::int64_t kSampleSoundings = 16;
+// With pieces from 0 bytes on (tests), every piece is as small as may be:
+// sounding 1 alone, then pieces of a few lines.
+inline constexpr std::size_t kSmallestPieceBytes = 256;
+inline constexpr std::size_t kFirstBuffer = std::size_t{64} << 10;
+// Pieces cut ahead of the one being joined: enough to keep both threads busy.
+inline constexpr std::size_t kPiecesAhead = 3;
+
+// Stops when the data could not be opened.
+void check_opened(const text::DataSource& data);
+void configure(EntryReader& in, const ReadOptions& options);
+// Whether a walk ran out of text inside an entry: at the end of a piece, a
+// cut in the wrong place.
+bool ran_out(WalkEnd end, const std::optional<Fault>& fault);
+// The number of soundings, or the stop.
+std::int32_t read_header(text::InputUnit& unit, text::DataSource& data);
+// Room for a share of a survey: the soundings its bytes hold, with an eighth
+// more to spare, for sizes vary.
+std::int64_t room_for(std::uint64_t bytes, double bytes_per_sounding);
+// Stops at the first fault of the reading, in the order the dialogue
+// reports them.
+void stop_at_faults(Reading& all, text::DataSource& data);
+// The arrays that data unlike a column layout would need: stops when the
+// system would refuse them, as it would before the values were checked.
+void check_arrays_would_fit(const Reading& all, const Dimensions& dims, bool out_of_memory);
+
+}  // namespace reading_steps
+
+template <typename Store>
+class SurveyReading {
+ public:
+  SurveyReading(text::DataSource& data, const ReadOptions& options, std::function<Store()> make_store)
+      : data_(data), options_(options), make_store_(std::move(make_store)), store_(make_store_()) {}
+
+  StoredSurvey<Store> run(console::Console& console);
+
+ private:
+  // What walking a piece gives.
+  struct PieceResult {
+    Reading reading;
+    WalkEnd end = WalkEnd::end_of_input;
+    std::optional<Store> store;  // its soundings, where all are stored
+    bool out_of_memory = false;
+  };
+
+  void first_soundings(text::InputUnit& unit);
+  void pieces(std::string_view first_bytes);
+  PieceResult walk_piece(const Piece& piece) const;
+  void join(PieceResult& piece);
+  void in_one_piece(std::vector<std::string> parts);
+  // A store for a piece: one given back by a piece joined before, whose
+  // memory is ready, or a new one.
+  std::optional<Store> piece_store(std::int64_t capacity) const;
+  void give_back(std::optional<Store>& store);
+  // Ends the reading here once the caller asked for it.
+  void cancel_point() const {
+    if (options_.cancel != nullptr && options_.cancel->load()) throw Cancelled{};
+  }
+
+  text::DataSource& data_;
+  const ReadOptions& options_;
+  std::function<Store()> make_store_;
+  getdims_mod::Scan scan_;
+  std::optional<Store> store_;
+  std::atomic<bool> storing_{false};
+  bool out_of_memory_ = false;
+  double bytes_per_sounding_ = 0;
+  std::size_t pieces_ = 1;
+  mutable std::mutex spare_mutex_;
+  mutable std::vector<Store> spare_stores_;
+};
+
+template <typename Store, typename MakeStore>
+StoredSurvey<Store> read_survey_into(text::DataSource& data, console::Console& console, const ReadOptions& options,
+                                     MakeStore make_store) {
+  reading_steps::check_opened(data);
+  SurveyReading<Store> reading(data, options, std::function<Store()>(std::move(make_store)));
+  return reading.run(console);
+}
+
+template <typename Store>
+std::optional<Store> SurveyReading<Store>::piece_store(std::int64_t capacity) const {
+  {
+    const std::lock_guard lock(spare_mutex_);
+    if (!spare_stores_.empty()) {
+      std::optional<Store> store(std::move(spare_stores_.back()));
+      spare_stores_.pop_back();
+      store->keep(0);
+      if (store->room(capacity)) return store;
+      return std::nullopt;
+    }
+  }
+  std::optional<Store> store(make_store_());
+  if (!store->make(*scan_.first(), capacity)) return std::nullopt;
+  return store;
+}
+
+template <typename Store>
+void SurveyReading<Store>::give_back(std::optional<Store>& store) {
+  if (!store) return;
+  const std::lock_guard lock(spare_mutex_);
+  spare_stores_.push_back(std::move(*store));
+  store.reset();
+}
+
+// The header and the first soundings, read as they come.
+template <typename Store>
+void SurveyReading<Store>::first_soundings(text::InputUnit& unit) {
+  using namespace reading_steps;
+  const std::size_t start = unit.position();
+  const bool in_pieces = options_.pieces_from_bytes == 0 || data_.size_hint() >= options_.pieces_from_bytes ||
+                         data_.read_to_end_before_faults();
+  EntryReader in(unit);
+  configure(in, options_);
+  const bool smallest = options_.pieces_from_bytes == 0;
+  getprd_mod::Load<Store> first(scan_, &*store_, 0,
+                    in_pieces ? (smallest ? 1 : kSampleSoundings) : std::numeric_limits<std::int64_t>::max());
+  first.stop_when(options_.cancel);
+  EntryWalk walk(in, first);
+  const WalkEnd end = walk.run();
+  cancel_point();
+  Reading& reading = scan_.reading();
+  reading.fault = walk.fault();
+  reading.lines = unit.last_record_line();
+  storing_ = first.storing();
+  out_of_memory_ = first.out_of_memory();
+  if (reading.soundings > 0) {
+    bytes_per_sounding_ = static_cast<double>(unit.position() - start) / static_cast<double>(reading.soundings);
+  }
+  if (storing_ && data_.size_hint() > 0) {
+    // Room for the whole file at once: the header's count, if the file can
+    // hold that many.
+    const std::int64_t room = std::min<std::int64_t>(room_for(data_.size_hint(), bytes_per_sounding_), 0x7fffffff);
+    (void)store_->room(std::max<std::int64_t>(1, room));
+  }
+  if (end == WalkEnd::stopped) pieces(unit.unread());
+}
+
+template <typename Store>
+typename SurveyReading<Store>::PieceResult SurveyReading<Store>::walk_piece(const Piece& piece) const {
+  using namespace reading_steps;
+  PieceResult result;
+  text::InputUnit unit;
+  unit.attach(piece.bytes.get(), piece.size);
+  EntryReader in(unit);
+  configure(in, options_);
+  getdims_mod::Scan scan(scan_.first());
+  if (storing_) {
+    result.store = piece_store(room_for(piece.size, bytes_per_sounding_));
+    result.out_of_memory = !result.store;
+  }
+  getprd_mod::Load<Store> walked(scan, result.store ? &*result.store : nullptr);
+  walked.stop_when(options_.cancel);
+  EntryWalk walk(in, walked);
+  result.end = walk.run();
+  result.reading = std::move(scan.reading());
+  result.reading.fault = walk.fault();
+  result.reading.lines = unit.last_record_line();
+  if (result.store && walked.storing()) {
+    result.store->keep(result.reading.soundings);
+  } else {
+    result.out_of_memory = result.out_of_memory || walked.out_of_memory();
+    result.store.reset();
+  }
+  return result;
+}
+
+// A piece's results after those before it.
+template <typename Store>
+void SurveyReading<Store>::join(PieceResult& piece) {
+  Reading& all = scan_.reading();
+  all.add(piece.reading);
+  if (!storing_) return;
+  if (!piece.store || all.deferred || !all.layout.suitable()) {
+    storing_ = false;
+    out_of_memory_ = piece.out_of_memory;
+    return;
+  }
+  if (!store_->append(*piece.store)) {
+    storing_ = false;
+    out_of_memory_ = true;
+  }
+  give_back(piece.store);
+}
+
+template <typename Store>
+void SurveyReading<Store>::pieces(std::string_view first_bytes) {
+  using namespace reading_steps;
+  if (storing_) store_->keep(scan_.reading().soundings);
+  PieceCutter cutter(data_, first_bytes, options_.pieces_from_bytes == 0 ? kSmallestPieceBytes : options_.piece_bytes);
+  PieceWorkers<PieceResult> workers([this](const Piece& piece) { return walk_piece(piece); });
+  bool more = true;
+  for (;;) {
+    while (more && workers.waiting() < kPiecesAhead) {
+      cancel_point();
+      std::optional<Piece> piece = cutter.next();
+      more = piece && !piece->last;
+      if (piece) workers.add(std::move(*piece));
+    }
+    if (workers.waiting() == 0) break;
+    auto [piece, result] = workers.take();
+    // A piece walked while the reading was cancelled may end anywhere.
+    cancel_point();
+    if (ran_out(result.end, result.reading.fault) && !piece.last) {
+      // The cut before the next piece is not where a sounding starts: the
+      // rest is read in one piece from this one's start.
+      std::vector<std::string> parts = {std::string(piece.bytes.get(), piece.size)};
+      for (const Piece& later : workers.drop()) parts.emplace_back(later.bytes.get(), later.size);
+      parts.emplace_back(cutter.held());
+      in_one_piece(std::move(parts));
+      return;
+    }
+    ++pieces_;
+    join(result);
+    cutter.recycle(std::move(piece));
+    if (scan_.reading().fault || data_.failed()) return;
+  }
+  if (cutter.stuck()) in_one_piece({std::string(cutter.held())});
+}
+
+// The rest of the text from a sounding start on, read as it comes.
+template <typename Store>
+void SurveyReading<Store>::in_one_piece(std::vector<std::string> parts) {
+  ChainedText text(std::move(parts), data_);
+  text::InputUnit unit;
+  unit.attach(text);
+  EntryReader in(unit);
+  reading_steps::configure(in, options_);
+  getdims_mod::Scan scan(scan_.first());
+  const std::int64_t before = scan_.reading().soundings;
+  getprd_mod::Load<Store> rest_load(scan, storing_ ? &*store_ : nullptr, before);
+  rest_load.stop_when(options_.cancel);
+  EntryWalk walk(in, rest_load);
+  walk.run();
+  cancel_point();
+  Reading rest = std::move(scan.reading());
+  rest.fault = walk.fault();
+  rest.lines = unit.last_record_line();
+  ++pieces_;
+  scan_.reading().add(rest);
+  if (storing_ && !rest_load.storing()) {
+    storing_ = false;
+    out_of_memory_ = rest_load.out_of_memory();
+  }
+}
+
+template <typename Store>
+StoredSurvey<Store> SurveyReading<Store>::run(console::Console& console) {
+  using namespace reading_steps;
+  text::InputUnit unit(kFirstBuffer);
+  unit.attach(data_);
+  StoredSurvey<Store> survey;
+  survey.announced = read_header(unit, data_);
+  first_soundings(unit);
+
+  Reading& all = scan_.reading();
+  stop_at_faults(all, data_);
+
+  survey.dims = all.largest;
+  survey.dims.nsound = static_cast<std::int32_t>(all.soundings);
+  console.write_record(count_notice(data_.name(), all.soundings, survey.announced));
+
+  // The soundings: stored as they came where the data fit a column layout.
+  const bool stored = storing_ && all.layout.suitable() && !all.deferred && all.soundings > 0;
+  if (stored) {
+    store_->keep(all.soundings);
+    survey.stored = std::move(store_);
+  } else {
+    store_.reset();
+    check_arrays_would_fit(all, survey.dims, out_of_memory_);
+  }
+  if (all.deferred) stop_at(*all.deferred, data_);
+
+  if (scan_.first() != nullptr) survey.first = *scan_.first();
+  survey.layout = all.layout;
+  survey.empty = all.empty;
+  survey.ignored = all.ignored;
+  survey.labels = all.labels;
+  survey.pieces = pieces_;
+  return survey;
+}
+
+}  // namespace korvan::reader
