@@ -17,7 +17,7 @@ constexpr std::int64_t kTrialSoundings = 4;
 constexpr int kTrialLines = 64;
 // The cutter gives up beyond this many piece sizes (and at least this many
 // bytes) without a cut: soundings this long are read in one piece.
-constexpr std::size_t kMaxPieces = 16;
+constexpr std::size_t kMaxPieces = 4;
 constexpr std::size_t kMaxPieceBytes = std::size_t{4} << 20;
 
 // Counts whole soundings; any fault fails the trial.
