@@ -51,7 +51,6 @@ struct SurveyNotes {
   Noted empty;    // values of the table that the file leaves empty
   Noted ignored;  // receiver lines with a value after their data
   LabelNotes labels;
-  std::size_t pieces = 1;  // how many pieces the file was read in
 };
 
 // A survey as the file holds it, and what the reading noted on the way.

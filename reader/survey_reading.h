@@ -118,7 +118,6 @@ class SurveyReading {
   std::atomic<bool> storing_{false};
   bool out_of_memory_ = false;
   double bytes_per_sounding_ = 0;
-  std::size_t pieces_ = 1;
   mutable std::mutex spare_mutex_;
   mutable std::vector<Store> spare_stores_;
 };
@@ -263,7 +262,6 @@ void SurveyReading<Store>::pieces(std::string_view first_bytes) {
       in_one_piece(std::move(parts));
       return;
     }
-    ++pieces_;
     join(result);
     cutter.recycle(std::move(piece));
     if (scan_.reading().fault || data_.failed()) return;
@@ -289,7 +287,6 @@ void SurveyReading<Store>::in_one_piece(std::vector<std::string> parts) {
   Reading rest = std::move(scan.reading());
   rest.fault = walk.fault();
   rest.lines = unit.last_record_line();
-  ++pieces_;
   scan_.reading().add(rest);
   if (storing_ && !rest_load.storing()) {
     storing_ = false;
@@ -329,7 +326,6 @@ StoredSurvey<Store> SurveyReading<Store>::run(console::Console& console) {
   survey.empty = all.empty;
   survey.ignored = all.ignored;
   survey.labels = all.labels;
-  survey.pieces = pieces_;
   return survey;
 }
 

@@ -59,7 +59,6 @@ class DataSource final : public ByteSource {
   // gzip) is read to its end first, so that a failure to read or inflate it
   // comes before any fault of its data.
   bool read_to_end_before_faults() const { return !regular_ || compressed_; }
-  bool compressed() const { return compressed_; }
   // The bytes of a regular file that is read in place, else 0.
   std::uint64_t size_hint() const { return size_hint_; }
   // The first bytes of the text, up to kHintBytes, once read.
