@@ -75,8 +75,8 @@ Survey read_survey(text::DataSource& data, console::Console& console, const Read
   StoredSurvey<getprd_mod::ArraysStore> stored = read_survey_into<getprd_mod::ArraysStore>(
       data, console, options, [exact] { return getprd_mod::ArraysStore(exact); });
   Survey survey;
-  static_cast<SurveyNotes&>(survey) = std::move(stored);
   if (stored.stored) survey.arrays = std::move(stored.stored->arrays());
+  static_cast<SurveyNotes&>(survey) = std::move(static_cast<SurveyNotes&>(stored));
   return survey;
 }
 
