@@ -34,13 +34,10 @@ TableColumn vector_column(std::string name, ValueType type, std::vector<T> value
 
 // Zero bytes after the compressed data, as the command warns of them.
 void note_padding(const text::DataSource& data, bool strict, std::vector<std::string>& warnings) {
-  const std::uint64_t padding = data.padding_bytes();
-  if (padding == 0) return;
-  const std::string& name = data.name();
-  const std::string text =
-      std::to_string(padding) + (padding == 1 ? " zero byte" : " zero bytes") + " after the compressed data";
-  if (strict) console::stop("zero bytes after the compressed data of \"" + name + "\"", {name + ": " + text});
-  warnings.push_back(name + ": warning: " + text + ", passed over as padding");
+  if (data.padding_bytes() == 0) return;
+  const table::PaddingNotes notes = table::padding_notes(data.name(), data.padding_bytes());
+  if (strict) console::stop(notes.message, {notes.stop_line});
+  warnings.push_back(notes.warning_line);
 }
 
 }  // namespace

@@ -80,12 +80,10 @@ std::string output_name(const ConversionOptions& options) {
 // number of warning lines.
 std::int32_t warn_of_padding(const text::DataSource& data, const std::string& name,
                              const ConversionOptions& options, console::Diagnostics* diagnostics) {
-  const std::uint64_t padding = data.padding_bytes();
-  if (padding == 0) return 0;
-  const std::string text =
-      std::to_string(padding) + (padding == 1 ? " zero byte" : " zero bytes") + " after the compressed data";
-  if (options.strict) estop("zero bytes after the compressed data of \"" + name + "\"", {name + ": " + text});
-  if (diagnostics != nullptr) diagnostics->line(name + ": warning: " + text + ", passed over as padding");
+  if (data.padding_bytes() == 0) return 0;
+  const table::PaddingNotes notes = table::padding_notes(name, data.padding_bytes());
+  if (options.strict) estop(notes.message, {notes.stop_line});
+  if (diagnostics != nullptr) diagnostics->line(notes.warning_line);
   return 1;
 }
 

@@ -105,4 +105,11 @@ std::vector<Warning> find_warnings(const std::string& name, const reader::Survey
   return warnings;
 }
 
+PaddingNotes padding_notes(const std::string& name, std::uint64_t padding) {
+  const std::string text =
+      std::to_string(padding) + (padding == 1 ? " zero byte" : " zero bytes") + " after the compressed data";
+  return {name + ": warning: " + text + ", passed over as padding",
+          "zero bytes after the compressed data of \"" + name + "\"", name + ": " + text};
+}
+
 }  // namespace korvan::table

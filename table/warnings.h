@@ -6,6 +6,7 @@
 // on standard error; with --strict, a stop before the rows file is touched.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,5 +30,14 @@ struct Warning {
 // empty: "written as 0" or "left empty".
 std::vector<Warning> find_warnings(const std::string& name, const reader::SurveyNotes& survey, const ColumnPlan& plan,
                                    std::string_view empty_becomes);
+
+// Zero bytes after the compressed data (a tape's last block leaves them):
+// passed over with a warning, or the stop they make with --strict.
+struct PaddingNotes {
+  std::string warning_line;  // "NAME: warning: 2 zero bytes after ..., passed over as padding"
+  std::string message;       // the console message of the stop
+  std::string stop_line;     // standard error's line of the stop
+};
+PaddingNotes padding_notes(const std::string& name, std::uint64_t padding);
 
 }  // namespace korvan::table
