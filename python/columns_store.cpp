@@ -57,20 +57,15 @@ bool ColumnsStore::room(std::int64_t isound) {
   return true;
 }
 
-bool ColumnsStore::append(ColumnsStore& later) {
-  const std::int64_t held = held_;
-  const std::int64_t count = later.held_;
-  if (!room(held + count)) return false;
-  const auto copy = [held, count](Column& into, const Column& from, std::size_t bytes) {
-    std::memcpy(into.as<char>() + static_cast<std::size_t>(held) * bytes, from.as<char>(),
+void ColumnsStore::copy_in(std::int64_t at, const ColumnsStore& later) {
+  const auto copy = [at, count = later.held_](Column& into, const Column& from, std::size_t bytes) {
+    std::memcpy(into.as<char>() + static_cast<std::size_t>(at) * bytes, from.as<char>(),
                 static_cast<std::size_t>(count) * bytes);
   };
   copy(x_, later.x_, sizeof(double));
   copy(y_, later.y_, sizeof(double));
   copy(height_, later.height_, sizeof(float));
   for (std::size_t c = 0; c < data_.size(); ++c) copy(data_[c], later.data_[c], sizeof(float));
-  held_ = held + count;
-  return true;
 }
 
 }  // namespace korvan::python

@@ -84,7 +84,8 @@ class ColumnsStore {
         e.component == 'i' ? kEmpty : e.datum.quadrature;
   }
   void keep(std::int64_t n) { held_ = n; }
-  bool append(ColumnsStore& later);
+  std::int64_t capacity() const { return capacity_; }
+  void copy_in(std::int64_t at, const ColumnsStore& later);
 
   // The soundings held.
   std::int64_t held() const { return held_; }

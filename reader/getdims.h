@@ -50,7 +50,7 @@ class Scan {
   bool more() const { return true; }
   // Mostly a sounding is like sounding 1 and leaves nothing empty: each of
   // these is then a few comparisons, inline; the rest is out of line.
-  void sounding(const Place& place, const SoundingEntry& e, const EntryReader& in) {
+  [[gnu::always_inline]] void sounding(const Place& place, const SoundingEntry& e, const EntryReader& in) {
     reading_.largest.maxfreq = std::max(reading_.largest.maxfreq, e.nfreq);
     if (in.nulls() != 0) note_empty(0b11, place, in);
     noted_ = {};
@@ -58,7 +58,7 @@ class Scan {
     sounding_line_ = in.entry_line();
     if (e.nfreq != first_->nfreq()) reading_.layout.fail(LayoutOrder::frequencies(), LayoutCheck::frequencies);
   }
-  void frequency(const Place& place, const FrequencyEntry& e, const EntryReader&) {
+  [[gnu::always_inline]] void frequency(const Place& place, const FrequencyEntry& e, const EntryReader&) {
     reading_.largest.maxtx = std::max(reading_.largest.maxtx, e.ntx);
     if (reading_first_) return keep_first(e);
     if (place.ifreq > first_->nfreq()) return;
@@ -66,7 +66,7 @@ class Scan {
     if (e.ntx != label.ntx) reading_.layout.fail(order_.transmitters(place.ifreq), LayoutCheck::transmitters);
     if (e.freq != label.freq) note_frequency(place, e.freq);
   }
-  void transmitter(const Place& place, const TransmitterEntry& e, const EntryReader& in) {
+  [[gnu::always_inline]] void transmitter(const Place& place, const TransmitterEntry& e, const EntryReader& in) {
     reading_.largest.maxrx = std::max(reading_.largest.maxrx, e.nrx);
     if (place.it == 1 && place.ifreq == 1 && in.nulls() != 0) note_empty(0b10, place, in);
     if (reading_first_) return keep_first(e);
@@ -74,7 +74,7 @@ class Scan {
     if (e.nrx != 1) reading_.layout.fail(order_.receivers(place.ifreq, place.it), LayoutCheck::receivers);
     if (e.orientation != first_->transmitter(place.ifreq, place.it).orientation) note_orientation(place, e.orientation);
   }
-  void receiver(const Place& place, const ReceiverEntry& e, const EntryReader& in) {
+  [[gnu::always_inline]] void receiver(const Place& place, const ReceiverEntry& e, const EntryReader& in) {
     if (place.ir == 1 && in.nulls() != 0) note_empty(0b110000000, place, in);
     if (const std::optional<text::TextPosition> further = in.further_value()) note_ignored(place, *further, in);
     if (reading_first_) return keep_first(e);

@@ -28,7 +28,7 @@ class ArraysStore {
   bool start(const FirstSounding& first, std::int64_t capacity);
   bool room(std::int64_t isound) { return arrays_->reserve(isound); }
 
-  void sounding(std::int64_t isound, const SoundingEntry& e) {
+  [[gnu::always_inline]] void sounding(std::int64_t isound, const SoundingEntry& e) {
     SoundingArrays& a = *arrays_;
     a.soundx(isound) = e.x;
     a.soundy(isound) = e.y;
@@ -38,18 +38,18 @@ class ArraysStore {
       a.soundy_exact.data()[isound - 1] = e.y_exact;
     }
   }
-  void frequency(const Place& p, const FrequencyEntry& e) {
+  [[gnu::always_inline]] void frequency(const Place& p, const FrequencyEntry& e) {
     arrays_->freq(p.ifreq, p.isound) = e.freq;
     arrays_->nt(p.ifreq, p.isound) = e.ntx;
   }
-  void transmitter(const Place& p, const TransmitterEntry& e) {
+  [[gnu::always_inline]] void transmitter(const Place& p, const TransmitterEntry& e) {
     SoundingArrays& a = *arrays_;
     a.momt(p.it, p.ifreq, p.isound) = e.moment;
     a.zt(p.it, p.ifreq, p.isound) = e.z;
     a.ot(p.it, p.ifreq, p.isound) = e.orientation;
     a.nr(p.it, p.ifreq, p.isound) = e.nrx;
   }
-  void receiver(const Place& p, const ReceiverEntry& e) {
+  [[gnu::always_inline]] void receiver(const Place& p, const ReceiverEntry& e) {
     SoundingArrays& a = *arrays_;
     // Every receiver array has the same extents: one index serves them all.
     const std::int64_t k = a.prd.linear_index(p.ir, p.it, p.ifreq, p.isound);
@@ -64,8 +64,9 @@ class ArraysStore {
   }
   // Holds the first `n` soundings stored.
   void keep(std::int64_t n) { arrays_->keep_soundings(static_cast<std::int32_t>(n)); }
-  // Appends what a later store holds.
-  bool append(ArraysStore& later) { return arrays_->append(*later.arrays_); }
+  std::int64_t capacity() const { return arrays_->capacity(); }
+  // Copies what a later store holds to follow the first `at` soundings.
+  void copy_in(std::int64_t at, const ArraysStore& later) { arrays_->copy_in(at, *later.arrays_); }
 
   std::optional<SoundingArrays>& arrays() { return arrays_; }
 
@@ -94,7 +95,7 @@ class Load {
   bool more() {
     return scan_.reading().soundings < limit_ && (cancel_ == nullptr || !cancel_->load(std::memory_order_relaxed));
   }
-  void sounding(const Place& place, const SoundingEntry& e, const EntryReader& in) {
+  [[gnu::always_inline]] void sounding(const Place& place, const SoundingEntry& e, const EntryReader& in) {
     scan_.sounding(place, e, in);
     const std::int64_t isound = place.isound + offset_;
     if (go_on() && store_->room(isound)) {
@@ -103,15 +104,15 @@ class Load {
       refuse();
     }
   }
-  void frequency(const Place& place, const FrequencyEntry& e, const EntryReader& in) {
+  [[gnu::always_inline]] void frequency(const Place& place, const FrequencyEntry& e, const EntryReader& in) {
     scan_.frequency(place, e, in);
     if (go_on()) store_->frequency(stored(place), e);
   }
-  void transmitter(const Place& place, const TransmitterEntry& e, const EntryReader& in) {
+  [[gnu::always_inline]] void transmitter(const Place& place, const TransmitterEntry& e, const EntryReader& in) {
     scan_.transmitter(place, e, in);
     if (go_on()) store_->transmitter(stored(place), e);
   }
-  void receiver(const Place& place, const ReceiverEntry& e, const EntryReader& in) {
+  [[gnu::always_inline]] void receiver(const Place& place, const ReceiverEntry& e, const EntryReader& in) {
     scan_.receiver(place, e, in);
     if (go_on()) store_->receiver(stored(place), e);
   }

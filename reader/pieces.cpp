@@ -122,6 +122,7 @@ std::optional<Piece> PieceCutter::next() {
     if (!read_more(size_ + piece_bytes_)) return std::nullopt;
   }
   Piece piece;
+  piece.number = cut_++;
   if (!cut) {
     // The text has ended: the rest is the last piece.
     piece.size = size_;

@@ -32,6 +32,7 @@ struct Piece {
   std::size_t size = 0;
   std::size_t capacity = 0;  // of bytes, padding not counted
   bool last = false;         // it ends where the text ends
+  std::uint64_t number = 0;  // in the order cut, from 0
 };
 
 // Cuts the text into pieces of about `piece_bytes`, from `first_bytes` (read
@@ -63,6 +64,7 @@ class PieceCutter {
   std::size_t size_ = 0;
   bool ended_ = false;
   bool stuck_ = false;
+  std::uint64_t cut_ = 0;  // pieces cut so far
   std::vector<std::unique_ptr<char[]>> spare_;
 };
 

@@ -113,22 +113,19 @@ bool SoundingArrays::reserve(std::int64_t isound) {
   return true;
 }
 
-bool SoundingArrays::append(const SoundingArrays& other) {
-  const std::int64_t held = dims.nsound;
-  const std::int64_t count = other.dims.nsound;
-  if (!reserve(held + count)) return false;
+void SoundingArrays::copy_in(std::int64_t at, const SoundingArrays& other) {
+  const auto held = static_cast<std::size_t>(at);
+  const auto count = static_cast<std::size_t>(other.dims.nsound);
   std::size_t next = 0;
   for_each_array([&](auto& array) {
     const auto slice = static_cast<std::size_t>(array.slice()) * sizeof(*array.data());
-    std::memcpy(reinterpret_cast<unsigned char*>(array.data()) + static_cast<std::size_t>(held) * slice,
-                other.blocks_[next++].get(), static_cast<std::size_t>(count) * slice);
+    std::memcpy(reinterpret_cast<unsigned char*>(array.data()) + held * slice, other.blocks_[next++].get(),
+                count * slice);
   });
   for (std::size_t i = 0; i < exact_blocks_.size() && exact_; ++i) {
     std::memcpy(static_cast<double*>(exact_blocks_[i].get()) + held, other.exact_blocks_[i].get(),
-                static_cast<std::size_t>(count) * sizeof(double));
+                count * sizeof(double));
   }
-  keep_soundings(static_cast<std::int32_t>(held + count));
-  return true;
 }
 
 void SoundingArrays::keep_soundings(std::int32_t n) {

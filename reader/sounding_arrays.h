@@ -128,8 +128,13 @@ struct SoundingArrays {
   // Room for soundings up to `isound`: every array grows, keeping what it
   // holds. False when the memory is refused.
   bool reserve(std::int64_t isound);
-  // Appends the soundings `other` holds (of the same extents) after these.
-  bool append(const SoundingArrays& other);
+  // The soundings there is room for.
+  std::int64_t capacity() const { return capacity_; }
+  // Copies the soundings `other` holds (of the same extents) to follow the
+  // first `at`, within the room there is. Touches neither the extents nor
+  // the soundings held, so it may run on another thread beside
+  // keep_soundings - never beside reserve.
+  void copy_in(std::int64_t at, const SoundingArrays& other);
   // Holds the first n soundings (n at most those stored).
   void keep_soundings(std::int32_t n);
 

@@ -9,22 +9,31 @@
 //   bool make(const FirstSounding&, std::int64_t capacity);   room, no sounding
 //   bool start(const FirstSounding&, std::int64_t capacity);  room, sounding 1 in it
 //   bool room(std::int64_t isound);                           false: memory refused
+//   std::int64_t capacity() const;                             soundings there is room for
 //   void sounding(std::int64_t isound, const SoundingEntry&);
 //   void frequency(const Place&, const FrequencyEntry&);
 //   void transmitter(const Place&, const TransmitterEntry&);
 //   void receiver(const Place&, const ReceiverEntry&);
 //   void keep(std::int64_t n);                                 hold the first n
-//   bool append(Store& later);                                 false: memory refused
+//   void copy_in(std::int64_t at, const Store& later);         later's after the first at
 // A store is given only soundings that fit a column layout, every one with
-// the counts of sounding 1 and one receiver per transmitter.
+// the counts of sounding 1 and one receiver per transmitter. copy_in stays
+// within the room there is and touches nothing keep does: a thread walking
+// a piece copies it into place beside the thread joining the pieces, which
+// alone makes room, while no copy runs.
 #pragma once
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <limits>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -57,7 +66,7 @@ inline constexpr std::int64_t kSampleSoundings = 16;
 inline constexpr std::size_t kSmallestPieceBytes = 256;
 inline constexpr std::size_t kFirstBuffer = std::size_t{64} << 10;
 // Pieces cut ahead of the one being joined: enough to keep both threads busy.
-inline constexpr std::size_t kPiecesAhead = 3;
+inline constexpr std::size_t kPiecesAhead = 4;
 
 // Stops when the data could not be opened.
 void check_opened(const text::DataSource& data);
@@ -92,19 +101,44 @@ class SurveyReading {
   struct PieceResult {
     Reading reading;
     WalkEnd end = WalkEnd::end_of_input;
-    std::optional<Store> store;  // its soundings, where all are stored
+    std::unique_ptr<Store> store;  // its soundings, where all are stored
     bool out_of_memory = false;
+  };
+
+  // A walked piece as its place is decided.
+  struct Walked {
+    std::uint64_t number = 0;
+    const Store* store = nullptr;  // none: not stored whole
+    std::int64_t soundings = 0;
+  };
+  // Where the pieces' soundings go in the survey's store, decided in file
+  // order. The thread whose walk ends when the pieces before are decided
+  // decides its piece, and the pieces after it walked already, and copies
+  // them into place; the joining thread, which also reads and cuts the text,
+  // decides and copies only the pieces walked before the pieces ahead of
+  // them were joined. No walk waits for another.
+  struct Places {
+    std::mutex mutex;
+    std::uint64_t next_piece = 0;  // the piece whose place is decided next
+    std::int64_t next_at = 0;      // the soundings before it
+    bool ended = false;            // a piece before it is not stored whole: none after is
+    std::map<std::uint64_t, Walked> waiting;  // walked, not decided
+    std::set<std::uint64_t> placed;           // copied into place, not joined
   };
 
   void first_soundings(text::InputUnit& unit);
   void pieces(std::string_view first_bytes);
-  PieceResult walk_piece(const Piece& piece) const;
-  void join(PieceResult& piece);
+  PieceResult walk_piece(const Piece& piece);
+  void place(const Piece& piece, const PieceResult& result);
+  // Where the next piece's soundings go, nullopt where they are not stored;
+  // with places_.mutex held.
+  std::optional<std::int64_t> decide_next(const Walked& walked);
+  void join(const Piece& piece, PieceResult& result);
   void in_one_piece(std::vector<std::string> parts);
   // A store for a piece: one given back by a piece joined before, whose
   // memory is ready, or a new one.
-  std::optional<Store> piece_store(std::int64_t capacity) const;
-  void give_back(std::optional<Store>& store);
+  std::unique_ptr<Store> piece_store(std::int64_t capacity) const;
+  void give_back(std::unique_ptr<Store>& store);
   // Ends the reading here once the caller asked for it.
   void cancel_point() const {
     if (options_.cancel != nullptr && options_.cancel->load()) throw Cancelled{};
@@ -118,8 +152,11 @@ class SurveyReading {
   std::atomic<bool> storing_{false};
   bool out_of_memory_ = false;
   double bytes_per_sounding_ = 0;
+  Places places_;
+  // Copies into store_ share it; making room in store_ takes it alone.
+  std::shared_mutex room_mutex_;
   mutable std::mutex spare_mutex_;
-  mutable std::vector<Store> spare_stores_;
+  mutable std::vector<std::unique_ptr<Store>> spare_stores_;
 };
 
 template <typename Store, typename MakeStore>
@@ -131,28 +168,27 @@ StoredSurvey<Store> read_survey_into(text::DataSource& data, console::Console& c
 }
 
 template <typename Store>
-std::optional<Store> SurveyReading<Store>::piece_store(std::int64_t capacity) const {
+std::unique_ptr<Store> SurveyReading<Store>::piece_store(std::int64_t capacity) const {
   {
     const std::lock_guard lock(spare_mutex_);
     if (!spare_stores_.empty()) {
-      std::optional<Store> store(std::move(spare_stores_.back()));
+      std::unique_ptr<Store> store = std::move(spare_stores_.back());
       spare_stores_.pop_back();
       store->keep(0);
       if (store->room(capacity)) return store;
-      return std::nullopt;
+      return nullptr;
     }
   }
-  std::optional<Store> store(make_store_());
-  if (!store->make(*scan_.first(), capacity)) return std::nullopt;
+  auto store = std::make_unique<Store>(make_store_());
+  if (!store->make(*scan_.first(), capacity)) return nullptr;
   return store;
 }
 
 template <typename Store>
-void SurveyReading<Store>::give_back(std::optional<Store>& store) {
+void SurveyReading<Store>::give_back(std::unique_ptr<Store>& store) {
   if (!store) return;
   const std::lock_guard lock(spare_mutex_);
-  spare_stores_.push_back(std::move(*store));
-  store.reset();
+  spare_stores_.push_back(std::move(store));
 }
 
 // The header and the first soundings, read as they come.
@@ -189,7 +225,7 @@ void SurveyReading<Store>::first_soundings(text::InputUnit& unit) {
 }
 
 template <typename Store>
-typename SurveyReading<Store>::PieceResult SurveyReading<Store>::walk_piece(const Piece& piece) const {
+typename SurveyReading<Store>::PieceResult SurveyReading<Store>::walk_piece(const Piece& piece) {
   using namespace reading_steps;
   PieceResult result;
   text::InputUnit unit;
@@ -201,7 +237,7 @@ typename SurveyReading<Store>::PieceResult SurveyReading<Store>::walk_piece(cons
     result.store = piece_store(room_for(piece.size, bytes_per_sounding_));
     result.out_of_memory = !result.store;
   }
-  getprd_mod::Load<Store> walked(scan, result.store ? &*result.store : nullptr);
+  getprd_mod::Load<Store> walked(scan, result.store.get());
   walked.stop_when(options_.cancel);
   EntryWalk walk(in, walked);
   result.end = walk.run();
@@ -214,31 +250,94 @@ typename SurveyReading<Store>::PieceResult SurveyReading<Store>::walk_piece(cons
     result.out_of_memory = result.out_of_memory || walked.out_of_memory();
     result.store.reset();
   }
+  place(piece, result);
   return result;
+}
+
+template <typename Store>
+std::optional<std::int64_t> SurveyReading<Store>::decide_next(const Walked& walked) {
+  ++places_.next_piece;
+  places_.ended = places_.ended || walked.store == nullptr;
+  const std::int64_t at = places_.next_at;
+  places_.next_at += walked.soundings;
+  if (places_.ended) return std::nullopt;
+  return at;
+}
+
+template <typename Store>
+void SurveyReading<Store>::place(const Piece& piece, const PieceResult& result) {
+  const bool whole =
+      result.store && !result.reading.fault && !reading_steps::ran_out(result.end, result.reading.fault);
+  Walked walked{piece.number, whole ? result.store.get() : nullptr, result.reading.soundings};
+  std::vector<std::pair<std::int64_t, Walked>> copies;
+  {
+    const std::lock_guard lock(places_.mutex);
+    if (places_.next_piece != piece.number) {
+      places_.waiting.emplace(piece.number, walked);
+      return;
+    }
+    for (;;) {
+      if (const std::optional<std::int64_t> at = decide_next(walked)) copies.emplace_back(*at, walked);
+      const auto later = places_.waiting.find(places_.next_piece);
+      if (later == places_.waiting.end()) break;
+      walked = later->second;
+      places_.waiting.erase(later);
+    }
+  }
+  std::vector<std::uint64_t> copied;
+  {
+    const std::shared_lock room(room_mutex_);
+    for (const auto& [at, copy] : copies) {
+      if (store_->capacity() < at + copy.soundings) break;
+      store_->copy_in(at, *copy.store);
+      copied.push_back(copy.number);
+    }
+  }
+  const std::lock_guard lock(places_.mutex);
+  places_.placed.insert(copied.begin(), copied.end());
 }
 
 // A piece's results after those before it.
 template <typename Store>
-void SurveyReading<Store>::join(PieceResult& piece) {
+void SurveyReading<Store>::join(const Piece& piece, PieceResult& result) {
+  bool placed = false;
+  {
+    const std::lock_guard lock(places_.mutex);
+    placed = places_.placed.erase(piece.number) != 0;
+    const auto walked = places_.waiting.find(piece.number);
+    if (walked != places_.waiting.end()) {
+      (void)decide_next(walked->second);
+      places_.waiting.erase(walked);
+    }
+  }
   Reading& all = scan_.reading();
-  all.add(piece.reading);
+  all.add(result.reading);
   if (!storing_) return;
-  if (!piece.store || all.deferred || !all.layout.suitable()) {
+  if (!result.store || all.deferred || !all.layout.suitable()) {
     storing_ = false;
-    out_of_memory_ = piece.out_of_memory;
+    out_of_memory_ = result.out_of_memory;
     return;
   }
-  if (!store_->append(*piece.store)) {
-    storing_ = false;
-    out_of_memory_ = true;
+  const std::int64_t total = all.soundings;
+  if (!placed) {
+    const std::unique_lock room(room_mutex_);
+    if (!store_->room(total)) {
+      storing_ = false;
+      out_of_memory_ = true;
+      return;
+    }
+    store_->copy_in(total - result.reading.soundings, *result.store);
   }
-  give_back(piece.store);
+  store_->keep(total);
+  give_back(result.store);
 }
 
 template <typename Store>
 void SurveyReading<Store>::pieces(std::string_view first_bytes) {
   using namespace reading_steps;
   if (storing_) store_->keep(scan_.reading().soundings);
+  places_.next_at = scan_.reading().soundings;
+  places_.ended = !storing_;
   PieceCutter cutter(data_, first_bytes, options_.pieces_from_bytes == 0 ? kSmallestPieceBytes : options_.piece_bytes);
   PieceWorkers<PieceResult> workers([this](const Piece& piece) { return walk_piece(piece); });
   bool more = true;
@@ -262,7 +361,7 @@ void SurveyReading<Store>::pieces(std::string_view first_bytes) {
       in_one_piece(std::move(parts));
       return;
     }
-    join(result);
+    join(piece, result);
     cutter.recycle(std::move(piece));
     if (scan_.reading().fault || data_.failed()) return;
   }
