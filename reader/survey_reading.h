@@ -134,6 +134,7 @@ class SurveyReading {
   // with places_.mutex held.
   std::optional<std::int64_t> decide_next(const Walked& walked);
   void join(const Piece& piece, PieceResult& result);
+  void room_ahead(std::int64_t held);
   void in_one_piece(std::vector<std::string> parts);
   // A store for a piece: one given back by a piece joined before, whose
   // memory is ready, or a new one.
@@ -152,6 +153,7 @@ class SurveyReading {
   std::atomic<bool> storing_{false};
   bool out_of_memory_ = false;
   double bytes_per_sounding_ = 0;
+  std::size_t piece_bytes_ = 0;
   Places places_;
   // Copies into store_ share it; making room in store_ takes it alone.
   std::shared_mutex room_mutex_;
@@ -330,6 +332,20 @@ void SurveyReading<Store>::join(const Piece& piece, PieceResult& result) {
   }
   store_->keep(total);
   give_back(result.store);
+  room_ahead(total);
+}
+
+// Room for the pieces being walked, where the size of the text did not give
+// it at the start (a pipe): their threads copy them into place only where
+// there is room. A refusal here is no fault: the room a piece needs is asked
+// for again when it is joined.
+template <typename Store>
+void SurveyReading<Store>::room_ahead(std::int64_t held) {
+  using namespace reading_steps;
+  const std::int64_t ahead = held + room_for(kPiecesAhead * piece_bytes_, bytes_per_sounding_);
+  if (store_->capacity() >= ahead) return;
+  const std::unique_lock room(room_mutex_);
+  (void)store_->room(ahead);
 }
 
 template <typename Store>
@@ -338,7 +354,8 @@ void SurveyReading<Store>::pieces(std::string_view first_bytes) {
   if (storing_) store_->keep(scan_.reading().soundings);
   places_.next_at = scan_.reading().soundings;
   places_.ended = !storing_;
-  PieceCutter cutter(data_, first_bytes, options_.pieces_from_bytes == 0 ? kSmallestPieceBytes : options_.piece_bytes);
+  piece_bytes_ = options_.pieces_from_bytes == 0 ? kSmallestPieceBytes : options_.piece_bytes;
+  PieceCutter cutter(data_, first_bytes, piece_bytes_);
   PieceWorkers<PieceResult> workers([this](const Piece& piece) { return walk_piece(piece); });
   bool more = true;
   for (;;) {
